@@ -1,0 +1,174 @@
+#include "RecordFile.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Errors.h"
+
+namespace hourlink {
+namespace {
+
+[[noreturn]] void Fail(IoOperation op, int err) {
+    throw EInOutError(IoCodeFromErrno(err, op));
+}
+
+void PutLE(unsigned char* out, double value) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 8; ++i) {
+        out[i] = static_cast<unsigned char>(bits >> (8 * i));
+    }
+}
+
+double GetLE(const unsigned char* in) {
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) {
+        bits |= static_cast<std::uint64_t>(in[i]) << (8 * i);
+    }
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+ConnectionRecord Decode(const unsigned char* in) {
+    return ConnectionRecord{GetLE(in), GetLE(in + 8)};
+}
+
+// Reads up to `size` bytes at `offset`, retrying interrupted and partial reads; returns the bytes read.
+std::int64_t ReadAt(int fd, unsigned char* buffer, std::int64_t size, std::int64_t offset) {
+    std::int64_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, buffer + done, static_cast<size_t>(size - done), offset + done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            Fail(IoOperation::Read, errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    return done;
+}
+
+} // namespace
+
+RecordFile::RecordFile(const std::string& name, Mode mode) {
+    const int flags = O_RDWR | O_CLOEXEC | (mode == Mode::CreateOrTruncate ? O_CREAT | O_TRUNC : 0);
+    do {
+        m_fd = ::open(name.c_str(), flags, 0666);
+    } while (m_fd < 0 && errno == EINTR);
+    if (m_fd < 0) {
+        Fail(mode == Mode::OpenExisting ? IoOperation::OpenExisting : IoOperation::Create, errno);
+    }
+}
+
+RecordFile::~RecordFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+std::int64_t RecordFile::ByteSize() const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) {
+        Fail(IoOperation::Seek, errno);
+    }
+    return st.st_size;
+}
+
+std::int64_t RecordFile::RecordCount() const {
+    return ByteSize() / kRecordSize;
+}
+
+bool RecordFile::AtEnd() const {
+    return m_position >= ByteSize();
+}
+
+void RecordFile::Seek(std::int64_t recordIndex) {
+    if (recordIndex < 0) {
+        throw EInOutError(131); // negative seek: the runtime's own code
+    }
+    m_position = recordIndex * kRecordSize;
+}
+
+ConnectionRecord RecordFile::Read() {
+    std::array<unsigned char, kRecordSize> buffer{};
+    if (ReadAt(m_fd, buffer.data(), kRecordSize, m_position) < kRecordSize) {
+        throw EInOutError(IoCode::ReadBeyondEnd);
+    }
+    m_position += kRecordSize;
+    return Decode(buffer.data());
+}
+
+void RecordFile::ReadAll(const std::function<void(const ConnectionRecord&)>& visit) {
+    constexpr std::int64_t kBlockRecords = 4096;
+    std::array<unsigned char, kBlockRecords * kRecordSize> buffer{};
+    for (;;) {
+        const std::int64_t got = ReadAt(m_fd, buffer.data(), static_cast<std::int64_t>(buffer.size()), m_position);
+        const std::int64_t whole = got / kRecordSize;
+        for (std::int64_t i = 0; i < whole; ++i) {
+            m_position += kRecordSize;
+            visit(Decode(buffer.data() + i * kRecordSize));
+        }
+        if (got % kRecordSize != 0) {
+            throw EInOutError(IoCode::ReadBeyondEnd);
+        }
+        if (got < static_cast<std::int64_t>(buffer.size())) {
+            return;
+        }
+    }
+}
+
+void RecordFile::Write(const ConnectionRecord& record) {
+    std::array<unsigned char, kRecordSize> buffer{};
+    PutLE(buffer.data(), record.start);
+    PutLE(buffer.data() + 8, record.end);
+    std::int64_t done = 0;
+    while (done < kRecordSize) {
+        const ssize_t n = ::pwrite(m_fd, buffer.data() + done, static_cast<size_t>(kRecordSize - done),
+                                   m_position + done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            // A write that stopped part way leaves no half record behind.
+            if (done > 0) {
+                (void)::ftruncate(m_fd, m_position);
+            }
+            Fail(IoOperation::Write, errno);
+        }
+        if (n == 0) {
+            throw EInOutError(IoCode::DiskFull);
+        }
+        done += n;
+    }
+    m_position += kRecordSize;
+}
+
+void RecordFile::Sync() {
+    if (::fsync(m_fd) != 0) {
+        Fail(IoOperation::Flush, errno);
+    }
+}
+
+void RecordFile::Close() {
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && errno != EINTR) {
+        Fail(IoOperation::Close, errno);
+    }
+}
+
+bool FileExists(const std::string& name) {
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0;
+}
+
+} // namespace hourlink

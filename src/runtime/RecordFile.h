@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "DateTime.h"
+
+namespace hourlink {
+
+// One recorded connection as it stands in the log: start and end, each a little-endian binary64.
+struct ConnectionRecord {
+    DateTime start = 0.0;
+    DateTime end = 0.0;
+    bool operator==(const ConnectionRecord&) const = default;
+};
+
+inline constexpr std::int64_t kRecordSize = 16;
+
+// A file of 16-byte records with every operation checked: a failing open, read, write, seek, flush or
+// close throws EInOutError with the code for what went wrong. The file is closed when the object
+// goes, also while an error propagates.
+class RecordFile {
+public:
+    enum class Mode {
+        OpenExisting,     // read-write; the file must exist
+        CreateOrTruncate, // read-write; created empty, or emptied
+    };
+
+    RecordFile(const std::string& name, Mode mode);
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    // Whole records in the file; a trailing piece shorter than a record is not counted.
+    [[nodiscard]] std::int64_t RecordCount() const;
+    [[nodiscard]] std::int64_t ByteSize() const;
+    // Whether the read position is at or after the end of the file, compared in bytes.
+    [[nodiscard]] bool AtEnd() const;
+
+    void Seek(std::int64_t recordIndex);
+    // Reads the record at the read position; fewer than 16 bytes left is "Read beyond end of file".
+    [[nodiscard]] ConnectionRecord Read();
+    // Reads from the read position to the end of the file in large blocks, handing each record to
+    // visit in order. A trailing piece shorter than a record fails as Read does, after the whole
+    // records before it have been visited.
+    void ReadAll(const std::function<void(const ConnectionRecord&)>& visit);
+    // Writes at the write position; fewer than 16 bytes written is "Disk full".
+    void Write(const ConnectionRecord& record);
+    // Flushes the file's data to the disk.
+    void Sync();
+    // Closes the file, reporting a failing close; the destructor closes without reporting.
+    void Close();
+
+private:
+    int m_fd = -1;
+    std::int64_t m_position = 0;
+};
+
+// Whether a file (or anything else) of that name exists.
+[[nodiscard]] bool FileExists(const std::string& name);
+
+} // namespace hourlink

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace hourlink {
+
+// Reads the first `count` lines of a text file as the program's text-file input reads them: a line ends
+// at CR, a LF right after it is taken with it; a LF alone stays in the line; Ctrl-Z (26) or the end of
+// the file ends the file, and reading there gives empty lines. Bytes are kept as they are.
+// At most `maxLineBytes` bytes of each line are kept (the rest of the line is skipped without storing
+// it), so a huge file without line ends neither exhausts memory nor is read further than needed.
+// Throws EInOutError when the file cannot be opened or read.
+[[nodiscard]] std::vector<std::string> ReadTextLines(const std::string& fileName, std::size_t count,
+                                                     std::size_t maxLineBytes);
+
+} // namespace hourlink

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "DateTime.h"
+#include "RecordFile.h"
+
+namespace hourlink {
+
+class Dialogs;
+
+// A window of time [lo, hi) over which connected time is summed.
+struct TimeWindow {
+    DateTime lo = 0.0;
+    DateTime hi = 0.0;
+};
+
+// The connection log datatime.dat in the working directory: appending a finished connection,
+// summing the connected time inside windows, and pruning at start-up. Every operation opens the file
+// read-write, does its work and closes it again; failures throw EInOutError.
+class ConnectionLog {
+public:
+    static constexpr const char* kFileName = "datatime.dat";
+    static constexpr const char* kScratchName = "temp.tmp";
+
+    explicit ConnectionLog(Dialogs& dialogs);
+
+    // Appends {start, end}; creates the file when missing. A trailing partial record is overwritten.
+    void SaveConnection(DateTime start, DateTime end);
+
+    // Connected time, in days, that the logged connections spend between day + offset and day + 1;
+    // 0 when the log does not exist.
+    [[nodiscard]] DateTime DayConnectedTime(DateTime day, DateTime offset);
+
+    // The sums of several windows in one pass over the log; each equals the sum of that window alone.
+    [[nodiscard]] std::vector<DateTime> ConnectedTimes(const std::vector<TimeWindow>& windows);
+
+    // Keeps the records that started less than 20 days before the newest one's start; true when the
+    // log was rewritten. Shows "File not found: datatime.dat" when there is no log.
+    bool CompactDatabase();
+
+private:
+    Dialogs& m_dialogs;
+};
+
+} // namespace hourlink
