@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,29 +128,48 @@ void RecordFile::ReadAll(const std::function<void(const ConnectionRecord&)>& vis
 }
 
 void RecordFile::Write(const ConnectionRecord& record) {
-    std::array<unsigned char, kRecordSize> buffer{};
-    PutLE(buffer.data(), record.start);
-    PutLE(buffer.data() + 8, record.end);
+    Write(std::span<const ConnectionRecord>(&record, 1));
+}
+
+void RecordFile::Write(std::span<const ConnectionRecord> records) {
+    std::vector<unsigned char> buffer(records.size() * kRecordSize);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        PutLE(buffer.data() + i * kRecordSize, records[i].start);
+        PutLE(buffer.data() + i * kRecordSize + 8, records[i].end);
+    }
+    const auto size = static_cast<std::int64_t>(buffer.size());
     std::int64_t done = 0;
-    while (done < kRecordSize) {
-        const ssize_t n = ::pwrite(m_fd, buffer.data() + done, static_cast<size_t>(kRecordSize - done),
-                                   m_position + done);
+    while (done < size) {
+        const ssize_t n = ::pwrite(m_fd, buffer.data() + done, static_cast<size_t>(size - done), m_position + done);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            // A write that stopped part way leaves no half record behind.
-            if (done > 0) {
-                (void)::ftruncate(m_fd, m_position);
+            const int err = errno;
+            // A write at the end of the file that stopped part way leaves no half record behind.
+            struct stat st {};
+            if (done % kRecordSize != 0 && ::fstat(m_fd, &st) == 0 && st.st_size == m_position + done) {
+                (void)::ftruncate(m_fd, m_position + done - done % kRecordSize);
             }
-            Fail(IoOperation::Write, errno);
+            Fail(IoOperation::Write, err);
         }
         if (n == 0) {
             throw EInOutError(IoCode::DiskFull);
         }
         done += n;
     }
-    m_position += kRecordSize;
+    m_position += size;
+}
+
+void RecordFile::ReadBlock(std::int64_t first, std::span<ConnectionRecord> out) const {
+    std::vector<unsigned char> buffer(out.size() * kRecordSize);
+    const auto size = static_cast<std::int64_t>(buffer.size());
+    if (ReadAt(m_fd, buffer.data(), size, first * kRecordSize) < size) {
+        throw EInOutError(IoCode::ReadBeyondEnd);
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = Decode(buffer.data() + i * kRecordSize);
+    }
 }
 
 void RecordFile::Sync() {

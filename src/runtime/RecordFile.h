@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "DateTime.h"
@@ -47,10 +48,17 @@ public:
     void ReadAll(const std::function<void(const ConnectionRecord&)>& visit);
     // Writes at the write position; fewer than 16 bytes written is "Disk full".
     void Write(const ConnectionRecord& record);
+    // Writes several records at the write position in one go, with the same checks.
+    void Write(std::span<const ConnectionRecord> records);
+    // Reads `count` records starting at record index `first` without moving the read position; fewer
+    // bytes than asked is "Read beyond end of file".
+    void ReadBlock(std::int64_t first, std::span<ConnectionRecord> out) const;
     // Flushes the file's data to the disk.
     void Sync();
     // Closes the file, reporting a failing close; the destructor closes without reporting.
     void Close();
+    // The open descriptor, for identity checks (fstat); -1 once closed.
+    [[nodiscard]] int Descriptor() const { return m_fd; }
 
 private:
     int m_fd = -1;

@@ -1,1 +1,129 @@
 #include "iodata.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "Dialogs.h"
+#include "Errors.h"
+
+namespace hourlink {
+namespace {
+
+constexpr double kKeepDays = 20.0;
+// Written first under this name and renamed to the scratch name only when complete and on disk, so a
+// temp.tmp that exists is always a whole copy.
+constexpr const char* kPartialScratchName = "temp.tmp.part";
+
+// Makes a rename in the working directory durable. Failing here loses nothing that is not already
+// safe in the old or the new file, so it is not reported.
+void SyncWorkingDirectory() {
+    const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+ConnectionLog::ConnectionLog(Dialogs& dialogs) : m_dialogs(dialogs) {}
+
+void ConnectionLog::SaveConnection(DateTime start, DateTime end) {
+    const bool existed = FileExists(kFileName);
+    RecordFile file(kFileName, existed ? RecordFile::Mode::OpenExisting : RecordFile::Mode::CreateOrTruncate);
+    // If the append fails part way the file's identity changes, and the next sum reads it afresh.
+    const bool indexed = m_index.ValidFor(IdentityOf(file));
+    file.Seek(file.RecordCount());
+    const ConnectionRecord record{start, end};
+    file.Write(record);
+    file.Sync();
+    const FileIdentity after = IdentityOf(file);
+    file.Close();
+    if (indexed) {
+        m_index.Appended(record, after);
+    }
+}
+
+DateTime ConnectionLog::DayConnectedTime(DateTime day, DateTime offset) {
+    return ConnectedTimes({TimeWindow{day + offset, day + 1.0}}).front();
+}
+
+std::vector<DateTime> ConnectionLog::ConnectedTimes(const std::vector<TimeWindow>& windows) {
+    if (!FileExists(kFileName)) {
+        return std::vector<DateTime>(windows.size(), 0.0);
+    }
+    std::vector<std::pair<double, double>> bounds;
+    bounds.reserve(windows.size());
+    for (const TimeWindow& w : windows) {
+        bounds.emplace_back(w.lo, w.hi);
+    }
+    // Opened read-write like every use of the log, so a log we could not append to fails here already.
+    RecordFile file(kFileName, RecordFile::Mode::OpenExisting);
+    std::vector<DateTime> sums =
+        m_index.ValidFor(IdentityOf(file)) ? m_index.Sums(file, bounds) : m_index.FullPass(file, bounds);
+    file.Close();
+    return sums;
+}
+
+bool ConnectionLog::CompactDatabase() {
+    if (!FileExists(kFileName)) {
+        m_dialogs.ShowMessage(std::string("File not found: ") + kFileName);
+        return false;
+    }
+    m_index.Reset();
+    bool rewritten = false;
+    {
+        RecordFile log(kFileName, RecordFile::Mode::OpenExisting);
+        const std::int64_t count = log.RecordCount();
+        if (count > 0) {
+            log.Seek(0);
+            const ConnectionRecord first = log.Read();
+            log.Seek(count - 1);
+            const ConnectionRecord last = log.Read();
+            const double cutoff = last.start - kKeepDays;
+            if (first.start < cutoff) {
+                try {
+                    RecordFile scratch(kPartialScratchName, RecordFile::Mode::CreateOrTruncate);
+                    std::vector<ConnectionRecord> kept;
+                    kept.reserve(LogIndex::kBlockRecords);
+                    log.Seek(0);
+                    log.ReadAll([&](const ConnectionRecord& record) {
+                        if (record.start > cutoff) {
+                            kept.push_back(record);
+                            if (kept.size() == kept.capacity()) {
+                                scratch.Write(kept);
+                                kept.clear();
+                            }
+                        }
+                    });
+                    scratch.Write(kept);
+                    scratch.Sync();
+                    scratch.Close();
+                } catch (...) {
+                    // A half-written copy must never replace the log.
+                    std::remove(kPartialScratchName);
+                    throw;
+                }
+                if (std::rename(kPartialScratchName, kScratchName) != 0) {
+                    const int err = errno;
+                    std::remove(kPartialScratchName);
+                    throw EInOutError(IoCodeFromErrno(err, IoOperation::Rename));
+                }
+                rewritten = true;
+            }
+        }
+        log.Close();
+    }
+    if (FileExists(kScratchName)) {
+        // One atomic step: a crash leaves either the old log or the new one. A failure is not reported
+        // and the scratch file stays for the next start.
+        if (std::rename(kScratchName, kFileName) == 0) {
+            SyncWorkingDirectory();
+        }
+    }
+    return rewritten;
+}
+
+} // namespace hourlink

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "DateTime.h"
+#include "LogIndex.h"
 #include "RecordFile.h"
 
 namespace hourlink {
@@ -41,8 +42,12 @@ public:
     // log was rewritten. Shows "File not found: datatime.dat" when there is no log.
     bool CompactDatabase();
 
+    // The summary of the log kept between calls (exposed for tests and benchmarks).
+    [[nodiscard]] const LogIndex& Index() const { return m_index; }
+
 private:
     Dialogs& m_dialogs;
+    LogIndex m_index;
 };
 
 } // namespace hourlink

@@ -1,0 +1,126 @@
+#include "LogIndex.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sys/stat.h>
+
+#include "Errors.h"
+
+namespace hourlink {
+namespace {
+// Windows remembered between calls; a day's worth of refreshes asks for far fewer distinct ones that matter.
+constexpr std::size_t kMaxRememberedSums = 64;
+} // namespace
+
+FileIdentity IdentityOf(const RecordFile& file) {
+    struct stat st {};
+    if (::fstat(file.Descriptor(), &st) != 0) {
+        throw EInOutError(IoCodeFromErrno(errno, IoOperation::Read));
+    }
+    FileIdentity id;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.size = st.st_size;
+    id.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    id.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    return id;
+}
+
+double Contribution(const ConnectionRecord& record, double lo, double hi) {
+    if (!std::isfinite(record.start) || !std::isfinite(record.end)) {
+        return 0.0;
+    }
+    return std::max(0.0, std::min(record.end, hi) - std::max(record.start, lo));
+}
+
+void LogIndex::Block::Add(const ConnectionRecord& record) {
+    ++count;
+    if (!std::isfinite(record.start) || !std::isfinite(record.end)) {
+        return;
+    }
+    if (!anyFinite) {
+        minStart = record.start;
+        maxEnd = record.end;
+        anyFinite = true;
+        return;
+    }
+    minStart = std::min(minStart, record.start);
+    maxEnd = std::max(maxEnd, record.end);
+}
+
+void LogIndex::Reset() {
+    m_identity.reset();
+    m_blocks.clear();
+    m_sums.clear();
+}
+
+std::vector<double> LogIndex::FullPass(RecordFile& file, const std::vector<std::pair<double, double>>& windows) {
+    Reset();
+    std::vector<double> sums(windows.size(), 0.0);
+    std::vector<Block> blocks;
+    file.Seek(0);
+    file.ReadAll([&](const ConnectionRecord& record) {
+        for (std::size_t w = 0; w < windows.size(); ++w) {
+            sums[w] += Contribution(record, windows[w].first, windows[w].second);
+        }
+        if (blocks.empty() || blocks.back().count == kBlockRecords) {
+            blocks.emplace_back();
+        }
+        blocks.back().Add(record);
+    });
+    // Reaching here means the file holds whole records only.
+    m_blocks = std::move(blocks);
+    m_identity = IdentityOf(file);
+    for (std::size_t w = 0; w < windows.size(); ++w) {
+        m_sums[windows[w]] = sums[w];
+    }
+    return sums;
+}
+
+double LogIndex::SumOfWindow(const RecordFile& file, double lo, double hi) const {
+    double sum = 0.0;
+    std::vector<ConnectionRecord> buffer;
+    for (std::size_t b = 0; b < m_blocks.size(); ++b) {
+        if (!m_blocks[b].MayReach(lo, hi)) {
+            continue;
+        }
+        buffer.resize(static_cast<std::size_t>(m_blocks[b].count));
+        file.ReadBlock(static_cast<std::int64_t>(b) * kBlockRecords, buffer);
+        for (const ConnectionRecord& record : buffer) {
+            sum += Contribution(record, lo, hi);
+        }
+    }
+    return sum;
+}
+
+std::vector<double> LogIndex::Sums(const RecordFile& file, const std::vector<std::pair<double, double>>& windows) {
+    std::vector<double> sums;
+    sums.reserve(windows.size());
+    for (const auto& window : windows) {
+        if (const auto known = m_sums.find(window); known != m_sums.end()) {
+            sums.push_back(known->second);
+            continue;
+        }
+        const double sum = SumOfWindow(file, window.first, window.second);
+        if (m_sums.size() >= kMaxRememberedSums) {
+            m_sums.clear();
+        }
+        m_sums[window] = sum;
+        sums.push_back(sum);
+    }
+    return sums;
+}
+
+void LogIndex::Appended(const ConnectionRecord& record, const FileIdentity& identity) {
+    if (m_blocks.empty() || m_blocks.back().count == kBlockRecords) {
+        m_blocks.emplace_back();
+    }
+    m_blocks.back().Add(record);
+    // The new record comes last in file order, so adding its share last gives the full pass's sum.
+    for (auto& [window, sum] : m_sums) {
+        sum += Contribution(record, window.first, window.second);
+    }
+    m_identity = identity;
+}
+
+} // namespace hourlink

@@ -1,0 +1,196 @@
+#include "iodata.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Errors.h"
+#include "FakeDialogs.h"
+#include "RecordFile.h"
+#include "TempDir.h"
+
+namespace hourlink {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+
+constexpr double kHour = 1.0 / 24.0;
+constexpr double kMillisecond = 1.0 / 86400000.0;
+
+std::vector<ConnectionRecord> ReadLog(const std::string& name = ConnectionLog::kFileName) {
+    std::vector<ConnectionRecord> out;
+    RecordFile file(name, RecordFile::Mode::OpenExisting);
+    file.ReadAll([&](const ConnectionRecord& r) { out.push_back(r); });
+    return out;
+}
+
+void WriteLog(const std::vector<ConnectionRecord>& records, const std::string& name = ConnectionLog::kFileName) {
+    RecordFile file(name, RecordFile::Mode::CreateOrTruncate);
+    file.Write(records);
+    file.Close();
+}
+
+void AppendBytes(const std::string& name, std::size_t count) {
+    std::ofstream out(name, std::ios::binary | std::ios::app);
+    for (std::size_t i = 0; i < count; ++i) {
+        out.put('\x7f');
+    }
+}
+
+std::string MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+class ConnectionLogTest : public testing::InTempDir {
+protected:
+    testing::FakeDialogs m_dialogs;
+    ConnectionLog m_log{m_dialogs};
+    const DateTime m_day = EncodeDate(2026, 12, 8);
+};
+
+TEST_F(ConnectionLogTest, MissingLogSumsToZeroAndFirstSaveCreatesOneRecord) {
+    EXPECT_EQ(m_log.DayConnectedTime(m_day, 0.0), 0.0);
+    EXPECT_FALSE(fs::exists(ConnectionLog::kFileName)) << "summing must not create the log";
+    m_log.SaveConnection(m_day + kHour, m_day + 2 * kHour);
+    EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 16u);
+    EXPECT_THAT(ReadLog(), ElementsAre(ConnectionRecord{m_day + kHour, m_day + 2 * kHour}));
+}
+
+TEST_F(ConnectionLogTest, RecordsAreLittleEndianDoublesStartThenEnd) {
+    m_log.SaveConnection(1.5, -2.0);
+    std::ifstream in(ConnectionLog::kFileName, std::ios::binary);
+    unsigned char bytes[16] = {};
+    in.read(reinterpret_cast<char*>(bytes), 16);
+    // 1.5 = 0x3FF8000000000000, -2.0 = 0xC000000000000000
+    EXPECT_EQ(bytes[6], 0xF8);
+    EXPECT_EQ(bytes[7], 0x3F);
+    EXPECT_EQ(bytes[15], 0xC0);
+    EXPECT_EQ(bytes[0], 0x00);
+}
+
+TEST_F(ConnectionLogTest, ConnectionAcrossMidnightCountsOnEachDay) {
+    m_log.SaveConnection(m_day - kHour, m_day + kHour);
+    EXPECT_NEAR(m_log.DayConnectedTime(m_day - 1.0, 0.0), kHour, kMillisecond);
+    EXPECT_NEAR(m_log.DayConnectedTime(m_day, 0.0), kHour, kMillisecond);
+}
+
+TEST_F(ConnectionLogTest, WindowBoundsClipAndTouchingRecordsAddNothing) {
+    const double offset = 10 * kHour;
+    WriteLog({
+        {m_day - 2.0, m_day + 3.0},                   // covers the whole window
+        {m_day + 2 * kHour, m_day + offset},          // ends where the window starts
+        {m_day + 1.0, m_day + 1.0 + kHour},           // starts where the window ends
+        {m_day + 9 * kHour, m_day + 11 * kHour},      // crosses the start
+    });
+    EXPECT_NEAR(m_log.DayConnectedTime(m_day, offset), (1.0 - offset) + kHour, kMillisecond);
+}
+
+TEST_F(ConnectionLogTest, RecordsThatAreNotFiniteAddNothing) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    WriteLog({{nan, m_day + kHour}, {m_day, inf}, {-inf, inf}, {m_day, nan}, {m_day + kHour, m_day + 2 * kHour}});
+    EXPECT_NEAR(m_log.DayConnectedTime(m_day, 0.0), kHour, kMillisecond);
+}
+
+TEST_F(ConnectionLogTest, EndBeforeStartAndHugeValuesNeverGoNegativeOrOverflow) {
+    WriteLog({{m_day + 5 * kHour, m_day + kHour}, {-1e308, 1e308}, {1e308, -1e308}});
+    EXPECT_DOUBLE_EQ(m_log.DayConnectedTime(m_day, 0.0), 1.0);
+}
+
+TEST_F(ConnectionLogTest, TruncatedTrailingRecordFailsReadsAndIsOverwrittenBySave) {
+    WriteLog({{m_day, m_day + kHour}});
+    AppendBytes(ConnectionLog::kFileName, 7);
+    EXPECT_EQ(MessageOf([&] { (void)m_log.DayConnectedTime(m_day, 0.0); }), "Read beyond end of file");
+    m_log.SaveConnection(m_day + 2 * kHour, m_day + 3 * kHour);
+    EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 32u);
+    EXPECT_NEAR(m_log.DayConnectedTime(m_day, 0.0), 2 * kHour, kMillisecond);
+}
+
+TEST_F(ConnectionLogTest, UnopenableLogFailsEveryOperationWithAccessDenied) {
+    fs::create_directory(ConnectionLog::kFileName); // opening a folder read-write is refused
+    EXPECT_EQ(MessageOf([&] { (void)m_log.DayConnectedTime(m_day, 0.0); }), "File access denied");
+    EXPECT_EQ(MessageOf([&] { m_log.SaveConnection(m_day, m_day + kHour); }), "File access denied");
+    EXPECT_EQ(MessageOf([&] { (void)m_log.CompactDatabase(); }), "File access denied");
+}
+
+TEST_F(ConnectionLogTest, VanishedWorkingDirectoryIsAnInvalidFilename) {
+    const fs::path gone = fs::current_path() / "gone";
+    fs::create_directory(gone);
+    fs::current_path(gone);
+    fs::remove(gone);
+    EXPECT_EQ(MessageOf([&] { m_log.SaveConnection(m_day, m_day + kHour); }), "Invalid filename");
+    EXPECT_EQ(m_log.DayConnectedTime(m_day, 0.0), 0.0);
+}
+
+// Starts of the records, in days before the newest record's start.
+class CompactTest : public ConnectionLogTest {
+protected:
+    std::vector<ConnectionRecord> LogWithStartsBefore(std::initializer_list<double> daysBefore) {
+        std::vector<ConnectionRecord> records;
+        const double newest = m_day + 0.5;
+        for (double d : daysBefore) {
+            records.push_back({newest - d, newest - d + kHour});
+        }
+        return records;
+    }
+};
+
+TEST_F(CompactTest, KeepsRecordsYoungerThanTwentyDaysDroppingTheOneAtExactlyTwenty) {
+    const auto records = LogWithStartsBefore({30, 25, 21, 20, 19, 0});
+    WriteLog(records);
+    EXPECT_TRUE(m_log.CompactDatabase());
+    EXPECT_THAT(ReadLog(), ElementsAre(records[4], records[5]));
+    EXPECT_FALSE(fs::exists(ConnectionLog::kScratchName));
+    EXPECT_TRUE(m_dialogs.messages.empty());
+}
+
+TEST_F(CompactTest, LeavesAYoungLogAlone) {
+    const auto records = LogWithStartsBefore({20, 3, 0});
+    WriteLog(records);
+    EXPECT_FALSE(m_log.CompactDatabase());
+    EXPECT_EQ(ReadLog(), records);
+}
+
+TEST_F(CompactTest, LeftoverScratchFileReplacesTheLogEvenWithoutPruning) {
+    WriteLog(LogWithStartsBefore({1, 0}));
+    const auto scratch = LogWithStartsBefore({5});
+    WriteLog(scratch, ConnectionLog::kScratchName);
+    EXPECT_FALSE(m_log.CompactDatabase());
+    EXPECT_EQ(ReadLog(), scratch);
+    EXPECT_FALSE(fs::exists(ConnectionLog::kScratchName));
+}
+
+TEST_F(CompactTest, EmptyLogStaysEmpty) {
+    WriteLog({});
+    EXPECT_FALSE(m_log.CompactDatabase());
+    EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 0u);
+}
+
+TEST_F(CompactTest, MissingLogSaysSoAndIgnoresTheScratchFile) {
+    WriteLog(LogWithStartsBefore({1}), ConnectionLog::kScratchName);
+    EXPECT_FALSE(m_log.CompactDatabase());
+    EXPECT_THAT(m_dialogs.messages, ElementsAre("File not found: datatime.dat"));
+    EXPECT_FALSE(fs::exists(ConnectionLog::kFileName));
+    EXPECT_TRUE(fs::exists(ConnectionLog::kScratchName));
+}
+
+TEST_F(CompactTest, FailedCopyLeavesTheLogAndNoScratchFile) {
+    const auto records = LogWithStartsBefore({30, 0});
+    WriteLog(records);
+    AppendBytes(ConnectionLog::kFileName, 5);
+    EXPECT_EQ(MessageOf([&] { (void)m_log.CompactDatabase(); }), "Read beyond end of file");
+    EXPECT_FALSE(fs::exists(ConnectionLog::kScratchName));
+    EXPECT_FALSE(fs::exists("temp.tmp.part"));
+    EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 37u);
+}
+
+} // namespace
+} // namespace hourlink
