@@ -1,1 +1,111 @@
 #include "TextLineReader.h"
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "Errors.h"
+
+namespace hourlink {
+namespace {
+
+constexpr char kCarriageReturn = '\r';
+constexpr char kLineFeed = '\n';
+constexpr char kEndOfFile = 26;
+// Big enough to scan a long line quickly, small enough that little is read past the lines wanted.
+constexpr std::size_t kBlockSize = 16 * 1024;
+
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::string& name) {
+        do {
+            m_fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        } while (m_fd < 0 && errno == EINTR);
+        if (m_fd < 0) {
+            throw EInOutError(IoCodeFromErrno(errno, IoOperation::OpenExisting));
+        }
+    }
+    ~ReadOnlyFile() { ::close(m_fd); }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    // Bytes read into `buffer`, 0 at the end of the file.
+    std::size_t Read(char* buffer, std::size_t size) {
+        for (;;) {
+            const ssize_t n = ::read(m_fd, buffer, size);
+            if (n >= 0) {
+                return static_cast<std::size_t>(n);
+            }
+            if (errno != EINTR) {
+                throw EInOutError(IoCodeFromErrno(errno, IoOperation::Read));
+            }
+        }
+    }
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace
+
+TextLines ReadTextLines(const std::string& fileName, std::size_t count, std::size_t maxLineBytes,
+                        OverlongLine onOverlong) {
+    ReadOnlyFile file(fileName);
+    TextLines result;
+    result.lines.reserve(count);
+    std::string line;
+    std::size_t lineLength = 0; // bytes of the current line, also those not kept
+    bool afterCarriageReturn = false;
+    bool endOfFile = false;
+    std::array<char, kBlockSize> block{};
+
+    while (result.lines.size() < count && !endOfFile) {
+        const std::size_t got = file.Read(block.data(), block.size());
+        if (got == 0) {
+            break;
+        }
+        for (std::size_t i = 0; i < got && result.lines.size() < count; ++i) {
+            const char c = block[i];
+            if (afterCarriageReturn) {
+                afterCarriageReturn = false;
+                if (c == kLineFeed) {
+                    continue;
+                }
+            }
+            if (c == kEndOfFile) {
+                endOfFile = true;
+                break;
+            }
+            if (c == kCarriageReturn) {
+                result.lines.push_back(std::move(line));
+                line.clear();
+                lineLength = 0;
+                afterCarriageReturn = true;
+                continue;
+            }
+            if (lineLength < maxLineBytes) {
+                line += c;
+            } else if (!result.overlong || onOverlong == OverlongLine::Stop) {
+                result.overlong = true;
+                if (onOverlong == OverlongLine::Stop) {
+                    endOfFile = true;
+                    break;
+                }
+            }
+            ++lineLength;
+        }
+    }
+    // The end of the file ends the line under way; any lines still wanted are empty.
+    if (result.lines.size() < count) {
+        result.lines.push_back(std::move(line));
+    }
+    result.lines.resize(count);
+    return result;
+}
+
+std::vector<std::string> ReadTextLines(const std::string& fileName, std::size_t count, std::size_t maxLineBytes) {
+    return ReadTextLines(fileName, count, maxLineBytes, OverlongLine::Skip).lines;
+}
+
+} // namespace hourlink

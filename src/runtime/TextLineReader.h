@@ -15,4 +15,21 @@ namespace hourlink {
 [[nodiscard]] std::vector<std::string> ReadTextLines(const std::string& fileName, std::size_t count,
                                                      std::size_t maxLineBytes);
 
+// What to do on meeting a line longer than maxLineBytes.
+enum class OverlongLine {
+    Skip, // skip the rest of it, however long, and read on
+    Stop, // stop reading there: the line is returned cut to maxLineBytes, the lines after it empty
+};
+
+struct TextLines {
+    std::vector<std::string> lines; // always `count` of them
+    bool overlong = false;          // some line read was longer than maxLineBytes
+};
+
+// As above, with a choice for over-long lines. A caller that compares the lines with texts shorter
+// than maxLineBytes already knows the answer at the first over-long line; Stop then spares it the
+// scan of the rest of a huge file, which would otherwise keep the user waiting.
+[[nodiscard]] TextLines ReadTextLines(const std::string& fileName, std::size_t count, std::size_t maxLineBytes,
+                                      OverlongLine onOverlong);
+
 } // namespace hourlink
