@@ -3,10 +3,10 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "Errors.h"
 

@@ -47,7 +47,8 @@ public:
     [[nodiscard]] std::vector<double> FullPass(RecordFile& file, const std::vector<std::pair<double, double>>& windows);
 
     // Sums the windows from the summary, reading only the blocks that can reach them.
-    [[nodiscard]] std::vector<double> Sums(const RecordFile& file, const std::vector<std::pair<double, double>>& windows);
+    [[nodiscard]] std::vector<double> Sums(const RecordFile& file,
+                                           const std::vector<std::pair<double, double>>& windows);
 
     // A record was appended at the end of the file, which now has the given identity.
     void Appended(const ConnectionRecord& record, const FileIdentity& identity);

@@ -42,10 +42,17 @@ protected:
         const double start = base + position(m_random);
         ConnectionRecord r{start, start + length(m_random)};
         switch (odd(m_random)) {
-        case 0: r.start = std::nan(""); break;
-        case 1: r.end = std::numeric_limits<double>::infinity(); break;
-        case 2: std::swap(r.start, r.end); break;
-        default: break;
+        case 0:
+            r.start = std::nan("");
+            break;
+        case 1:
+            r.end = std::numeric_limits<double>::infinity();
+            break;
+        case 2:
+            std::swap(r.start, r.end);
+            break;
+        default:
+            break;
         }
         return r;
     }

@@ -85,10 +85,10 @@ TEST_F(ConnectionLogTest, ConnectionAcrossMidnightCountsOnEachDay) {
 TEST_F(ConnectionLogTest, WindowBoundsClipAndTouchingRecordsAddNothing) {
     const double offset = 10 * kHour;
     WriteLog({
-        {m_day - 2.0, m_day + 3.0},                   // covers the whole window
-        {m_day + 2 * kHour, m_day + offset},          // ends where the window starts
-        {m_day + 1.0, m_day + 1.0 + kHour},           // starts where the window ends
-        {m_day + 9 * kHour, m_day + 11 * kHour},      // crosses the start
+        {m_day - 2.0, m_day + 3.0},              // covers the whole window
+        {m_day + 2 * kHour, m_day + offset},     // ends where the window starts
+        {m_day + 1.0, m_day + 1.0 + kHour},      // starts where the window ends
+        {m_day + 9 * kHour, m_day + 11 * kHour}, // crosses the start
     });
     EXPECT_NEAR(m_log.DayConnectedTime(m_day, offset), (1.0 - offset) + kHour, kMillisecond);
 }

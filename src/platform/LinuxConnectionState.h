@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "ConnectionState.h"
+
+namespace hourlink {
+
+// Answers yes when a default route (IPv4 or IPv6) that is up and not a reject route leads through an
+// interface other than loopback that is up and running (has carrier). Reads the routing tables of
+// the network namespace the process runs in; costs a couple of small file reads per call.
+class LinuxConnectionState final : public ConnectionState {
+public:
+    // The folder holding route and ipv6_route; tests point it at prepared files.
+    explicit LinuxConnectionState(std::string procNet = "/proc/net");
+    ~LinuxConnectionState() override;
+    LinuxConnectionState(const LinuxConnectionState&) = delete;
+    LinuxConnectionState& operator=(const LinuxConnectionState&) = delete;
+
+    [[nodiscard]] bool InternetGetConnectedState() override;
+
+    // The interface names of the usable default routes found in the two tables' texts.
+    [[nodiscard]] static std::string DefaultRouteInterface(const std::string& ipv4Routes,
+                                                           const std::string& ipv6Routes);
+
+private:
+    [[nodiscard]] bool InterfaceRunning(const std::string& name) const;
+
+    std::string m_procNet;
+    int m_socket = -1;
+};
+
+} // namespace hourlink

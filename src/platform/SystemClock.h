@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Clock.h"
+
+namespace hourlink {
+
+// The machine's local wall clock, and the time it has spent suspended (CLOCK_BOOTTIME runs on
+// through a suspend, CLOCK_MONOTONIC does not).
+class SystemClock final : public Clock {
+public:
+    [[nodiscard]] DateTime Now() const override;
+    [[nodiscard]] std::int64_t SuspendedMilliseconds() const override;
+};
+
+} // namespace hourlink
