@@ -47,8 +47,10 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
 
 // The whole file, or nothing when it cannot be read; errno tells why.
 std::optional<std::string> ReadWholeFile(const std::string& fileName) {
-    const Descriptor file(OpenRetrying(fileName.c_str(), O_RDONLY));
-    if (!file.Valid()) {
+    // Non-blocking, so a pipe or device in the file's place cannot hold the program up.
+    const Descriptor file(OpenRetrying(fileName.c_str(), O_RDONLY | O_NONBLOCK));
+    struct stat st {};
+    if (!file.Valid() || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     std::string content;
@@ -309,9 +311,12 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     std::string content;
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            return false;
+        }
         // Renaming over a file needs only the folder's permission; a file the user may not write
         // stays as it is, as it would with a write in place.
-        if (const Descriptor probe(OpenRetrying(target.c_str(), O_WRONLY)); !probe.Valid()) {
+        if (const Descriptor probe(OpenRetrying(target.c_str(), O_WRONLY | O_NONBLOCK)); !probe.Valid()) {
             return false;
         }
         std::optional<std::string> existing = ReadWholeFile(target);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -47,6 +48,14 @@ private:
     int m_fd = -1;
 };
 
+// Index of the first CR or Ctrl-Z in block[from, to), or `to`.
+std::size_t NextLineEnd(const char* block, std::size_t from, std::size_t to) {
+    const void* cr = std::memchr(block + from, kCarriageReturn, to - from);
+    const std::size_t crAt = cr == nullptr ? to : static_cast<std::size_t>(static_cast<const char*>(cr) - block);
+    const void* eof = std::memchr(block + from, kEndOfFile, crAt - from);
+    return eof == nullptr ? crAt : static_cast<std::size_t>(static_cast<const char*>(eof) - block);
+}
+
 } // namespace
 
 TextLines ReadTextLines(const std::string& fileName, std::size_t count, std::size_t maxLineBytes,
@@ -55,7 +64,6 @@ TextLines ReadTextLines(const std::string& fileName, std::size_t count, std::siz
     TextLines result;
     result.lines.reserve(count);
     std::string line;
-    std::size_t lineLength = 0; // bytes of the current line, also those not kept
     bool afterCarriageReturn = false;
     bool endOfFile = false;
     std::array<char, kBlockSize> block{};
@@ -65,11 +73,13 @@ TextLines ReadTextLines(const std::string& fileName, std::size_t count, std::siz
         if (got == 0) {
             break;
         }
-        for (std::size_t i = 0; i < got && result.lines.size() < count; ++i) {
+        std::size_t i = 0;
+        while (i < got && result.lines.size() < count) {
             const char c = block[i];
             if (afterCarriageReturn) {
                 afterCarriageReturn = false;
                 if (c == kLineFeed) {
+                    ++i;
                     continue;
                 }
             }
@@ -80,20 +90,22 @@ TextLines ReadTextLines(const std::string& fileName, std::size_t count, std::siz
             if (c == kCarriageReturn) {
                 result.lines.push_back(std::move(line));
                 line.clear();
-                lineLength = 0;
                 afterCarriageReturn = true;
+                ++i;
                 continue;
             }
-            if (lineLength < maxLineBytes) {
+            if (line.size() < maxLineBytes) {
                 line += c;
-            } else if (!result.overlong || onOverlong == OverlongLine::Stop) {
-                result.overlong = true;
-                if (onOverlong == OverlongLine::Stop) {
-                    endOfFile = true;
-                    break;
-                }
+                ++i;
+                continue;
             }
-            ++lineLength;
+            result.overlong = true;
+            if (onOverlong == OverlongLine::Stop) {
+                endOfFile = true;
+                break;
+            }
+            // Jumps to whatever can end the line, so a huge line costs little more than reading it.
+            i = NextLineEnd(block.data(), i, got);
         }
     }
     // The end of the file ends the line under way; any lines still wanted are empty.

@@ -178,6 +178,13 @@ TEST_F(Profile, NameOfAFolderFailsAndLeavesItAlone) {
     EXPECT_TRUE(fs::is_directory(kIni));
 }
 
+TEST_F(Profile, PipeInThePlaceOfTheFileNeitherBlocksNorIsWritten) {
+    ASSERT_EQ(::mkfifo(kIni, 0600), 0);
+    EXPECT_EQ(GetPrivateProfileString(kSection, kKey, "AUP 1", kIni), "AUP 1");
+    EXPECT_FALSE(WritePrivateProfileString(kSection, kKey, "AUP 6", kIni));
+    EXPECT_TRUE(fs::is_fifo(kIni));
+}
+
 // Runs the write as an unprivileged user, as permissions do not bind root; the answer comes back as
 // the exit status of a child process.
 bool WriteAsNobody(const std::string& value) {
