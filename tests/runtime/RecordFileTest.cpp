@@ -1,1 +1,64 @@
 #include "RecordFile.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "Errors.h"
+#include "TempDir.h"
+
+namespace hourlink {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RecordFileTest : public testing::InTempDir {};
+
+int CodeOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const EInOutError& e) {
+        return e.ErrorCode();
+    }
+    return 0;
+}
+
+TEST_F(RecordFileTest, OpeningAMissingFileIsFileNotFound) {
+    EXPECT_EQ(CodeOf([] { RecordFile f("absent.dat", RecordFile::Mode::OpenExisting); }), IoCode::FileNotFound);
+    EXPECT_EQ(CodeOf([] { RecordFile f("no/such/folder.dat", RecordFile::Mode::CreateOrTruncate); }),
+              IoCode::InvalidFilename);
+}
+
+TEST_F(RecordFileTest, BlockReadsDeliverEveryWholeRecordBeforeFailingOnATrailingPiece) {
+    std::vector<ConnectionRecord> records;
+    for (int i = 0; i < 10000; ++i) { // several read blocks
+        records.push_back({i * 1.0, i + 0.5});
+    }
+    {
+        RecordFile f("log.dat", RecordFile::Mode::CreateOrTruncate);
+        f.Write(records);
+        f.Close();
+    }
+    std::ofstream("log.dat", std::ios::app | std::ios::binary) << "abc";
+    RecordFile f("log.dat", RecordFile::Mode::OpenExisting);
+    EXPECT_EQ(f.RecordCount(), 10000);
+    EXPECT_EQ(f.ByteSize(), 160003);
+    std::vector<ConnectionRecord> seen;
+    EXPECT_EQ(CodeOf([&] { f.ReadAll([&](const ConnectionRecord& r) { seen.push_back(r); }); }), IoCode::ReadBeyondEnd);
+    EXPECT_EQ(seen, records);
+    f.Seek(9999);
+    EXPECT_EQ(f.Read(), records.back());
+    EXPECT_FALSE(f.AtEnd()) << "three bytes are left";
+    EXPECT_EQ(CodeOf([&] { (void)f.Read(); }), IoCode::ReadBeyondEnd);
+}
+
+TEST_F(RecordFileTest, CreateEmptiesAnExistingFile) {
+    std::ofstream("log.dat") << "something longer than a record";
+    RecordFile f("log.dat", RecordFile::Mode::CreateOrTruncate);
+    EXPECT_EQ(f.ByteSize(), 0);
+    EXPECT_TRUE(f.AtEnd());
+}
+
+} // namespace
+} // namespace hourlink

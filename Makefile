@@ -1,0 +1,41 @@
+# The two commands of the README, and a few more. Everything builds out of tree in build/.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+WERROR     := $(if $(CI),ON,OFF)
+CMAKE_ARGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOURLINK_WERROR=$(WERROR) -DHOURLINK_BENCH=ON
+
+.PHONY: deps build run test unit-asan bench fuzz format clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j$(JOBS)
+
+# Starts the program from a run folder inside the build tree, where it keeps datatime.dat.
+run: build
+	mkdir -p $(BUILD)/run
+	cp Readme.txt $(BUILD)/run/Readme.txt
+	cd $(BUILD)/run && ../hourlink
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS) --timeout 600
+	$(MAKE) --no-print-directory unit-asan
+
+# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+unit-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DHOURLINK_SANITIZE=ON -DHOURLINK_WERROR=$(WERROR)
+	cmake --build $(ASAN_BUILD) -j$(JOBS) --target unit_tests
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS) -L unit --timeout 600
+
+bench: build
+	bash bench/run-all.sh $(BUILD)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Hourlink need, and only those that
+# are missing. Runs apt-get as root, through sudo for a desktop user.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+    # run
+    libqt6widgets6 qt6-qpa-plugins fonts-liberation xdg-utils
+    # end-to-end and fault tests: X server, window manager, tray host, screenshots, namespaces
+    xvfb xauth x11-utils xdotool imagemagick openbox trayer iproute2 util-linux procps
+    # fuzzing
+    clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=()
+elif command -v sudo >/dev/null; then
+    as_root=(sudo)
+else
+    echo "These Debian packages are missing and this user cannot install them: ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

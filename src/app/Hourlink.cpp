@@ -1,0 +1,36 @@
+#include <QApplication>
+#include <QLocale>
+#include <QScreen>
+
+#include "AppIcon.h"
+#include "LinuxConnectionState.h"
+#include "Main.h"
+#include "QtDialogs.h"
+#include "QtFormatSettings.h"
+#include "SessionEnd.h"
+#include "SystemClock.h"
+
+int main(int argc, char* argv[]) {
+    using namespace hourlink;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("hourlink"));
+    QApplication::setApplicationVersion(QStringLiteral(HOURLINK_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Pellandra Ossilo"));
+    QApplication::setWindowIcon(ApplicationIcon());
+
+    QtDialogs dialogs{QString::fromUtf8(kApplicationTitle)};
+    LinuxConnectionState connection;
+    SystemClock clock;
+    TMainForm form({dialogs, connection, clock, FormatSettingsFromLocale(QLocale::system())});
+
+    SessionEnd sessionEnd;
+    QObject::connect(&sessionEnd, &SessionEnd::Ending, &form, [&form] { form.EndSession(); });
+
+    // Centred on the desktop when first shown.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        form.move(area.center() - QPoint(form.width() / 2, form.height() / 2));
+    }
+    form.show();
+    return QApplication::exec();
+}

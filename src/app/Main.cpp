@@ -1,0 +1,266 @@
+#include "Main.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include "AppIcon.h"
+#include "Clock.h"
+#include "Dialogs.h"
+#include "TBevel.h"
+
+namespace hourlink {
+namespace {
+
+constexpr const char* kCloseCaption = "Warning";
+constexpr const char* kCloseQuestion = "The connection is still active. \r\n"
+                                       "If you close the program now the data will be lost.\r\n"
+                                       "Are you sure you want to close it now?";
+
+QFont WindowFont() {
+    // The window's font is 8-point MS Sans Serif, bold; Liberation Sans at the same pixel size stands in.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    font.setBold(true);
+    return font;
+}
+
+QFont MemoFont() {
+    QFont font(QStringLiteral("Liberation Mono"));
+    font.setPixelSize(16);
+    font.setBold(true);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
+} // namespace
+
+TMainForm::TMainForm(MainFormServices services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_services(services), m_format(services.format), m_guard(services.dialogs), m_log(services.dialogs),
+      m_recorder(services.connection, m_log, services.clock, *this) {
+    setWindowTitle(QStringLiteral("Hourlink"));
+    setWindowIcon(ApplicationIcon());
+    setFont(WindowFont());
+    setFixedSize(kClientWidth, kClientHeight);
+    CreateComponents();
+    // The timers count from here; their handlers wait for the end of the start-up sequence.
+    MainTimer->start();
+    RefreshTimer->start();
+    m_guard.Run([this] { FormCreate(); });
+    m_created = true;
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateComponents() {
+    Chart1 = new QWidget(this);
+    Chart1->setGeometry(8, 8, 553, 297);
+    Chart1->setToolTip(QStringLiteral("Daily timing chart"));
+
+    MainTimer = new QTimer(this);
+    MainTimer->setInterval(1000);
+    connect(MainTimer, &QTimer::timeout, this, [this] { Handle([this] { MainTimerEvent(); }); });
+
+    LabelState = new QLabel(QStringLiteral("System ok."), this);
+    LabelState->setToolTip(QStringLiteral("Connection status"));
+    LabelState->move(16, 312);
+    LabelState->setFixedHeight(13);
+    LabelState->adjustSize();
+
+    BitBtn1 = new QPushButton(CloseGlyph(), QStringLiteral("&Close"), this);
+    BitBtn1->setGeometry(568, 272, 89, 33);
+    BitBtn1->setIconSize(QSize(18, 18));
+    BitBtn1->setAutoDefault(false);
+    connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
+
+    CBLimit = new QCheckBox(QStringLiteral("Alert limit"), this);
+    CBLimit->setGeometry(568, 8, 81, 17);
+    CBLimit->setToolTip(QStringLiteral("Checks for AUP limit"));
+    CBLimit->setChecked(true);
+
+    CBox = new QComboBox(this);
+    CBox->setGeometry(568, 32, 89, 21);
+    CBox->setEditable(true);
+    CBox->setInsertPolicy(QComboBox::NoInsert);
+    CBox->addItems({QStringLiteral("AUP 1"), QStringLiteral("AUP 2"), QStringLiteral("AUP 3"), QStringLiteral("AUP 4"),
+                    QStringLiteral("AUP 6"), QStringLiteral("AUP 9"), QStringLiteral("AUP 12"),
+                    QStringLiteral("AUP 15"), QStringLiteral("AUP 18")});
+    CBox->setMaxVisibleItems(8);
+    CBox->setEditText(QStringLiteral("AUP 1"));
+    CBox->lineEdit()->installEventFilter(this);
+    CBox->lineEdit()->setReadOnly(true); // no paste, cut or drop either
+
+    BtnHelp = new QPushButton(HelpGlyph(), QStringLiteral("&Help"), this);
+    BtnHelp->setGeometry(568, 232, 89, 33);
+    BtnHelp->setIconSize(QSize(18, 18));
+    BtnHelp->setAutoDefault(false);
+
+    RefreshTimer = new QTimer(this);
+    RefreshTimer->setInterval(8000);
+    connect(RefreshTimer, &QTimer::timeout, this, [this] { Handle([this] { RefreshTimerTimer(); }); });
+
+    Bevel1 = new TBevel(this);
+    Bevel1->setGeometry(568, 25, 89, 39);
+    Bevel2 = new TBevel(this);
+    Bevel2->setGeometry(569, 217, 89, 7);
+
+    auto* views = new QButtonGroup(this);
+    views->setExclusive(true);
+    auto makeViewButton = [this, views](const QString& caption, int top) {
+        auto* button = new QToolButton(this);
+        button->setText(caption);
+        button->setGeometry(568, top, 89, 22);
+        button->setCheckable(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        views->addButton(button);
+        return button;
+    };
+    sbGrafico = makeViewButton(QStringLiteral("grafico"), 96);
+    sbElenco = makeViewButton(QStringLiteral("elenco"), 128);
+    sbGrafico->setChecked(true);
+    // A click on the button that is already down runs its handler again.
+    connect(sbGrafico, &QToolButton::clicked, this, [this] { Handle([this] { sbGraficoClick(); }); });
+    connect(sbElenco, &QToolButton::clicked, this, [this] { Handle([this] { sbElencoClick(); }); });
+
+    Memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), this);
+    Memo1->setGeometry(8, 8, 553, 297);
+    Memo1->setFont(MemoFont());
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->hide();
+
+    setTabOrder(Chart1, BitBtn1);
+    setTabOrder(BitBtn1, CBLimit);
+    setTabOrder(CBLimit, CBox);
+    setTabOrder(CBox, BtnHelp);
+    setTabOrder(BtnHelp, Memo1);
+}
+
+void TMainForm::Handle(const std::function<void()>& handler) {
+    if (m_created) {
+        m_guard.Run(handler);
+    }
+}
+
+void TMainForm::FormCreate() {
+    setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    m_recorder.SetTodayTotal(m_log.DayConnectedTime(Today(m_services.clock), 0.0));
+    if (m_log.CompactDatabase()) {
+        SetStatus("Database ok");
+    }
+    UpdateChart();
+}
+
+void TMainForm::MainTimerEvent() {
+    m_recorder.Tick();
+}
+
+DateTime TMainForm::TodayTime() {
+    return m_recorder.TodayTime();
+}
+
+void TMainForm::FormClose(TCloseAction& action) {
+    if (!m_recorder.Recording()) {
+        return;
+    }
+    action = m_services.dialogs.AskYesNo(kCloseCaption, kCloseQuestion) ? TCloseAction::caFree : TCloseAction::caNone;
+}
+
+void TMainForm::CBoxKeyPress(QChar& key) {
+    key = QChar();
+}
+
+void TMainForm::RefreshTimerTimer() {
+    UpdateChart();
+}
+
+void TMainForm::sbGraficoClick() {
+    Memo1->hide();
+    Chart1->show();
+}
+
+void TMainForm::sbElencoClick() {
+    Chart1->hide();
+    Memo1->show();
+}
+
+void TMainForm::UpdateChart() {}
+
+void TMainForm::SetFormatSettings(const FormatSettings& format) {
+    m_format = format;
+}
+
+void TMainForm::SetStatus(const std::string& text) {
+    LabelState->setText(QString::fromStdString(text));
+    LabelState->adjustSize();
+}
+
+void TMainForm::LiveUpdate() {}
+
+void TMainForm::ConnectionSaved() {
+    UpdateChart();
+}
+
+void TMainForm::EndSession() {
+    m_endingSession = true;
+    MainTimer->stop();
+    RefreshTimer->stop();
+    try {
+        m_recorder.SaveRunningConnection();
+    } catch (const std::exception&) {
+        // The session is going away; there is nobody left to read an error box.
+    }
+    QCoreApplication::exit(0);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (m_endingSession) {
+        event->accept();
+        return;
+    }
+    TCloseAction action = TCloseAction::caHide;
+    bool decided = false;
+    m_guard.Run([&] {
+        FormClose(action);
+        decided = true;
+    });
+    if (!decided || action == TCloseAction::caNone) {
+        event->ignore();
+        return;
+    }
+    // Closing the main window ends the program, whatever the action.
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == CBox->lineEdit() && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->text().isEmpty()) {
+            QChar typed = key->text().front();
+            CBoxKeyPress(typed);
+            if (typed.isNull()) {
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace hourlink

@@ -1,0 +1,20 @@
+#include "TBevel.h"
+
+#include <QPainter>
+
+namespace hourlink {
+
+TBevel::TBevel(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void TBevel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const int y = height() - 2;
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawLine(0, y, width() - 1, y);
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawLine(0, y + 1, width() - 1, y + 1);
+}
+
+} // namespace hourlink

@@ -1,0 +1,238 @@
+#include "Main.h"
+
+#include <filesystem>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Clock.h"
+#include "ConnectionState.h"
+#include "FakeDialogs.h"
+#include "RecordFile.h"
+#include "TempDir.h"
+
+namespace hourlink {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+
+class MainFormTest : public testing::InTempDir {
+protected:
+    testing::FakeDialogs m_dialogs;
+    FakeConnectionState m_connection;
+    ManualClock m_clock{EncodeDateTime(2026, 12, 9, 10, 0, 0)};
+
+    std::unique_ptr<TMainForm> MakeForm() {
+        return std::make_unique<TMainForm>(MainFormServices{m_dialogs, m_connection, m_clock, FormatSettings{}});
+    }
+    void WriteLog(const std::vector<ConnectionRecord>& records) {
+        RecordFile file(ConnectionLog::kFileName, RecordFile::Mode::CreateOrTruncate);
+        file.Write(records);
+        file.Close();
+    }
+    // One tick of the main timer, as the timer would deliver it.
+    static void Tick(TMainForm& form) { emit form.MainTimer->timeout({}); }
+};
+
+struct ControlCase {
+    const char* name;
+    QRect geometry;
+    QString caption;
+    QString hint;
+    bool visible;
+};
+
+TEST_F(MainFormTest, EveryControlStandsWhereTheWindowPutsIt) {
+    const auto form = MakeForm();
+    form->show();
+    EXPECT_EQ(form->size(), QSize(660, 332));
+    EXPECT_EQ(form->windowTitle(), "Pellandra Hourlink 2.0");
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    const std::vector<std::pair<QWidget*, ControlCase>> controls = {
+        {form->Chart1, {"Chart1", {8, 8, 553, 297}, "", "Daily timing chart", true}},
+        {form->Memo1, {"Memo1", {8, 8, 553, 297}, "", "", false}},
+        {form->BitBtn1, {"BitBtn1", {568, 272, 89, 33}, "&Close", "", true}},
+        {form->CBLimit, {"CBLimit", {568, 8, 81, 17}, "Alert limit", "Checks for AUP limit", true}},
+        {form->CBox, {"CBox", {568, 32, 89, 21}, "", "", true}},
+        {form->BtnHelp, {"BtnHelp", {568, 232, 89, 33}, "&Help", "", true}},
+        {form->sbGrafico, {"sbGrafico", {568, 96, 89, 22}, "grafico", "", true}},
+        {form->sbElenco, {"sbElenco", {568, 128, 89, 22}, "elenco", "", true}},
+        {reinterpret_cast<QWidget*>(form->Bevel1), {"Bevel1", {568, 25, 89, 39}, "", "", true}},
+        {reinterpret_cast<QWidget*>(form->Bevel2), {"Bevel2", {569, 217, 89, 7}, "", "", true}},
+    };
+    for (const auto& [widget, c] : controls) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(widget->geometry(), c.geometry);
+        EXPECT_EQ(widget->toolTip(), c.hint);
+        EXPECT_EQ(widget->isVisible(), c.visible);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            EXPECT_EQ(button->text(), c.caption);
+        }
+    }
+    EXPECT_EQ(form->LabelState->pos(), QPoint(16, 312));
+    EXPECT_EQ(form->LabelState->toolTip(), "Connection status");
+    EXPECT_TRUE(form->CBLimit->isChecked());
+    EXPECT_TRUE(form->sbGrafico->isChecked());
+    EXPECT_FALSE(form->sbElenco->isChecked());
+    EXPECT_EQ(form->CBox->count(), 9);
+    EXPECT_EQ(form->CBox->itemText(8), "AUP 18");
+    EXPECT_EQ(form->CBox->maxVisibleItems(), 8);
+    EXPECT_EQ(form->Memo1->font().family(), "Liberation Mono");
+    EXPECT_EQ(form->Memo1->font().pixelSize(), 16);
+    EXPECT_EQ(form->font().pixelSize(), 11);
+    EXPECT_TRUE(form->font().bold());
+    EXPECT_EQ(form->MainTimer->interval(), 1000);
+    EXPECT_EQ(form->RefreshTimer->interval(), 8000);
+    EXPECT_FALSE(form->BitBtn1->autoDefault() || form->BitBtn1->isDefault());
+}
+
+TEST_F(MainFormTest, TabOrderRunsCloseAlertLimitHelpMemo) {
+    const auto form = MakeForm();
+    QWidget* w = form->BitBtn1;
+    std::vector<QWidget*> order;
+    for (int i = 0; i < 4; ++i) {
+        w = w->nextInFocusChain();
+        // Step over the combo box's own edit field and the controls that take no focus by tabbing.
+        while (w->parentWidget() != form.get() || !(w->focusPolicy() & Qt::TabFocus)) {
+            w = w->nextInFocusChain();
+        }
+        order.push_back(w);
+    }
+    EXPECT_THAT(order, ElementsAre(form->CBLimit, form->CBox, form->BtnHelp, form->Memo1));
+}
+
+TEST_F(MainFormTest, FirstStartWithoutLogSaysSoAndKeepsTheStatus) {
+    const auto form = MakeForm();
+    EXPECT_THAT(m_dialogs.messages, ElementsAre("File not found: datatime.dat"));
+    EXPECT_EQ(form->LabelState->text(), "System ok.");
+    EXPECT_TRUE(form->Created());
+}
+
+TEST_F(MainFormTest, PruningShowsDatabaseOk) {
+    const double now = m_clock.Now();
+    WriteLog({{now - 30.0, now - 29.9}, {now - 1.0, now - 0.9}});
+    const auto form = MakeForm();
+    EXPECT_EQ(form->LabelState->text(), "Database ok");
+    EXPECT_TRUE(m_dialogs.messages.empty());
+}
+
+TEST_F(MainFormTest, AFailingStartUpStepShowsTheErrorSkipsTheRestAndOpensAllTheSame) {
+    fs::create_directory(ConnectionLog::kFileName);
+    const auto form = MakeForm();
+    EXPECT_THAT(m_dialogs.errors, ElementsAre("File access denied."));
+    EXPECT_EQ(form->windowTitle(), "Pellandra Hourlink 2.0") << "step 1 ran before the failure";
+    EXPECT_TRUE(form->Created());
+    form->show();
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(MainFormTest, TicksBeforeTheStartUpHasFinishedAreIgnored) {
+    m_connection.SetUp(true);
+    class TickingDialogs final : public Dialogs {
+    public:
+        std::function<void()> onMessage;
+        void ShowMessage(const std::string&) override { onMessage(); }
+        void ShowError(const std::string&) override {}
+        bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    } dialogs;
+    dialogs.onMessage = [] { QTest::qWait(1300); }; // the message box's own event loop
+    TMainForm form({dialogs, m_connection, m_clock, FormatSettings{}});
+    EXPECT_FALSE(form.Recording());
+    EXPECT_EQ(form.LabelState->text(), "System ok.");
+    Tick(form);
+    EXPECT_TRUE(form.Recording());
+}
+
+TEST_F(MainFormTest, RecordingShowsItsTransitionsInTheStatusLine) {
+    const auto form = MakeForm();
+    m_connection.SetUp(true);
+    Tick(*form);
+    EXPECT_EQ(form->LabelState->text(), "Recording...");
+    m_clock.AdvanceSeconds(3.0);
+    m_connection.SetUp(false);
+    Tick(*form);
+    EXPECT_EQ(form->LabelState->text(), "Remote Connection closed");
+    EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 16u);
+}
+
+TEST_F(MainFormTest, ClosingWhileIdleAsksNothing) {
+    const auto form = MakeForm();
+    form->show();
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(m_dialogs.questions.empty());
+}
+
+TEST_F(MainFormTest, ClosingWhileRecordingAsksAndNoKeepsEverything) {
+    const auto form = MakeForm();
+    form->show();
+    m_connection.SetUp(true);
+    Tick(*form);
+    m_dialogs.answerYes = false;
+    form->BitBtn1->click();
+    EXPECT_THAT(m_dialogs.questions,
+                ElementsAre("Warning|The connection is still active. \r\nIf you close the program now the data will "
+                            "be lost.\r\nAre you sure you want to close it now?"));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->Recording());
+    EXPECT_EQ(form->LabelState->text(), "Recording...");
+}
+
+TEST_F(MainFormTest, ClosingWhileRecordingAndAnsweringYesWritesNothing) {
+    const auto form = MakeForm();
+    form->show();
+    m_connection.SetUp(true);
+    Tick(*form);
+    m_dialogs.answerYes = true;
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(m_dialogs.questions.size(), 1u);
+    EXPECT_FALSE(fs::exists(ConnectionLog::kFileName));
+}
+
+TEST_F(MainFormTest, EndOfSessionKeepsTheRunningConnectionWithoutAsking) {
+    const auto form = MakeForm();
+    m_connection.SetUp(true);
+    Tick(*form);
+    m_clock.AdvanceSeconds(5.0);
+    form->EndSession();
+    EXPECT_TRUE(m_dialogs.questions.empty());
+    EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 16u);
+}
+
+TEST_F(MainFormTest, ViewButtonsSwitchBetweenChartAndList) {
+    const auto form = MakeForm();
+    form->show();
+    QTest::mouseClick(form->sbElenco, Qt::LeftButton);
+    EXPECT_TRUE(form->sbElenco->isChecked());
+    EXPECT_FALSE(form->sbGrafico->isChecked());
+    EXPECT_TRUE(form->Memo1->isVisible());
+    EXPECT_FALSE(form->Chart1->isVisible());
+    QTest::mouseClick(form->sbGrafico, Qt::LeftButton);
+    QTest::mouseClick(form->sbGrafico, Qt::LeftButton); // already down: stays down
+    EXPECT_TRUE(form->sbGrafico->isChecked());
+    EXPECT_TRUE(form->Chart1->isVisible());
+    EXPECT_FALSE(form->Memo1->isVisible());
+}
+
+TEST_F(MainFormTest, TypingIntoTheLimitListChangesNothing) {
+    const auto form = MakeForm();
+    form->show();
+    QTest::keyClicks(form->CBox->lineEdit(), "x9");
+    QTest::keyClick(form->CBox->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClick(form->CBox->lineEdit(), Qt::Key_Delete);
+    EXPECT_EQ(form->CBox->currentText(), "AUP 1");
+}
+
+} // namespace
+} // namespace hourlink
