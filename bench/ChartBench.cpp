@@ -1,0 +1,93 @@
+// One full paint of the chart at the size it has in the main window, with a week of realistic figures.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include "ChartPainter.h"
+#include "TChart.h"
+
+namespace {
+
+using namespace hourlink;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "ChartBench";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+struct Week {
+    TChart chart;
+    TBarSeries* bars = nullptr;
+    TLineSeries* line = nullptr;
+
+    Week() {
+        ChartSettings s;
+        s.Gradient = {true, TGradientDirection::gdBottomTop, clWhite, clAqua};
+        s.BevelOuter = s.BevelInner = TPanelBevel::bvLowered;
+        s.BevelWidth = s.BorderWidth = 2;
+        s.MarginRight = 10;
+        s.BackWallColor = clGray;
+        s.BottomWallColor = 0xC08080;
+        s.LeftAxis.Grid = {true, clMaroon, TPenStyle::psDashDot, true};
+        s.BottomAxis.Axis.Visible = false;
+        s.BottomAxis.Grid.Visible = false;
+        s.MaxPointsPerPage = 7;
+        s.View3DOptions.VertOffset = 3;
+        chart.SetSettings(s);
+        chart.resize(553, 297);
+        bars = &chart.AddSeries(std::make_unique<TBarSeries>(0xC08000));
+        bars->SetBarStyle(TBarStyle::bsRectGradient);
+        line = &chart.AddSeries(std::make_unique<TLineSeries>(clRed));
+        TSeriesMarks marks;
+        marks.Visible = true;
+        line->SetMarks(marks);
+        const double hours[7] = {1.5, 3.25, 0.0, 5.75, 2.0, 8.5, 4.1};
+        double sum = 0.0;
+        for (int i = 0; i < 7; ++i) {
+            sum += hours[i];
+            bars->Add(hours[i], "1:30:00");
+            line->Add(sum / (i + 1), "0:45:00");
+        }
+        chart.Title().SetAlignment(TAlignment::taRightJustify);
+        chart.Title().Text().Add("ieri               oggi       ");
+        chart.Title().Text().Add(
+            "gio               ven               sab               dom               lun               mar       "
+            "        mer       ");
+    }
+};
+
+void BM_FullPaint(benchmark::State& state) {
+    App();
+    Week week;
+    QImage image(553, 297, QImage::Format_RGB32);
+    const QFont font = ChartFont();
+    for (auto _ : state) {
+        // A change first, as in the program: every paint follows a change of a value and lays out afresh.
+        week.bars->SetYValue(6, 4.1 + static_cast<double>(state.iterations() % 60) / 3600.0);
+        QPainter painter(&image);
+        PaintChart(painter, week.chart.Layout(), font);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_FullPaint)->Unit(benchmark::kMillisecond);
+
+void BM_LayoutOnly(benchmark::State& state) {
+    App();
+    Week week;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(week.chart.Layout());
+    }
+}
+BENCHMARK(BM_LayoutOnly)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,176 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QColor>
+#include <QLine>
+#include <QPolygon>
+#include <QRect>
+#include <QSize>
+
+#include "ChartSeries.h"
+#include "ChartSettings.h"
+#include "ChartTitle.h"
+#include "FormatSettings.h"
+
+namespace hourlink {
+
+// The measures of the chart's one font that the layout needs. The widget answers them from QFontMetrics;
+// tests can answer them with fixed numbers and lay out a chart without a display.
+class ChartFontMetrics {
+public:
+    virtual ~ChartFontMetrics() = default;
+    // Advance width of a UTF-8 text, trailing blanks included.
+    [[nodiscard]] virtual int textWidth(const std::string& text) const = 0;
+    [[nodiscard]] virtual int lineHeight() const = 0;
+    [[nodiscard]] virtual int ascent() const = 0;
+};
+
+struct AxisRange {
+    double min = 0.0;
+    double max = 0.0;
+    bool operator==(const AxisRange&) const = default;
+};
+
+// Everything the picture depends on apart from the panel's size and the font.
+struct ChartState {
+    const ChartSettings* settings = nullptr;
+    const TChartTitle* title = nullptr;
+    std::vector<const TChartSeries*> series; // in series order
+    FormatSettings format;
+    // Set by a zoom or a pan; otherwise each axis takes its automatic range.
+    std::optional<AxisRange> leftRange;
+    std::optional<AxisRange> bottomRange;
+};
+
+// Filled pixels rect.left() … rect.right(), rect.top() … rect.bottom().
+struct ColorRect {
+    QRect rect;
+    QColor color;
+};
+
+// A polygon filled (pixel centres inside it) and then outlined along its edges by a 1-pixel pen.
+struct Face {
+    QPolygon polygon;
+    std::optional<QColor> fill;
+    std::optional<QColor> outline;
+};
+
+struct TextItem {
+    std::string text;
+    QRect box;    // advance width × line height
+    int baseline; // y of the baseline
+    QColor color;
+};
+
+enum class LineStyle { Solid, SmallDots, DashDot };
+
+// A 1-pixel polyline.
+struct LineItem {
+    QPolygon points;
+    QColor color;
+    LineStyle style = LineStyle::Solid;
+};
+
+struct BarItem {
+    int index = 0;
+    Face side;
+    Face top;
+    Face front;
+    std::vector<ColorRect> gradient; // over the front face, drawn after it
+};
+
+struct MarkItem {
+    int index = 0;
+    QLine connector;
+    QColor connectorColor;
+    QRect box; // frame included
+    QColor back;
+    QColor frame;
+    std::vector<TextItem> lines;
+};
+
+struct SeriesDrawing {
+    int zFront = 0; // the series' depth slice
+    int zBack = 0;
+    std::vector<BarItem> bars;
+    std::vector<Face> ribbons;
+    std::vector<MarkItem> marks;
+};
+
+// Edges of the plot's front plane, before the vertical offset of everything placed in 3-D.
+struct PlotBox {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// The whole picture as positions and colours; ChartPainter draws it in the order of the members:
+// background, frame, title, walls, grid, axis lines, labels, then each series (clipped to `clip`) and its
+// marks (not clipped).
+struct ChartLayout {
+    QSize size;
+    std::vector<ColorRect> background;
+    std::vector<ColorRect> frame; // bevels and the border ring
+    QRect area;                   // the panel less border and margins
+    std::vector<TextItem> title;
+
+    PlotBox front;
+    int plotWidth = 0; // width for the 3-D box: from the left axis to the area's right edge
+    int slice = 0;     // depth of one series
+    int depth = 0;     // all slices together
+    int vertOffset = 0;
+    std::vector<Face> walls; // back, left, floor
+
+    AxisRange leftRange;
+    double leftStep = 0.0;
+    std::vector<LineItem> grid;
+    std::optional<ColorRect> leftAxisLine;
+    std::optional<ColorRect> bottomAxisLine;
+    std::vector<TextItem> leftLabels;
+
+    AxisRange bottomRange;
+    int bottomStart = 0; // x of bottomRange.min and bottomRange.max on the front plane
+    int bottomEnd = 0;
+    int slot = 0;
+    int barWidth = 0;
+    std::vector<int> bottomLabelIndexes; // the point index of each bottom label
+    std::vector<TextItem> bottomLabels;
+
+    QPolygon clip;
+    std::vector<SeriesDrawing> series;
+
+    // Front-plane positions of axis values, before the vertical offset.
+    [[nodiscard]] int xOf(double value) const;
+    [[nodiscard]] int yOf(double value) const;
+    // Axis values at a position on the screen, for zooming and panning.
+    [[nodiscard]] double xValueAt(int x) const;
+    [[nodiscard]] double yValueAt(int y) const;
+};
+
+[[nodiscard]] ChartLayout ComputeChartLayout(const ChartState& state, QSize size, const ChartFontMetrics& metrics);
+
+// Depth of one series' slice: round(plotWidth × percent × 0.001), halves to even.
+[[nodiscard]] int DepthSlice(int plotWidth, int chart3DPercent);
+// Room per bar: the axis length shared by the page's points plus one slot for the two end margins.
+[[nodiscard]] int BarSlot(int axisLength, int pointsOnPage);
+// round(slot × percent / 100), halves to even, made even by adding 1 when odd.
+[[nodiscard]] int BarWidth(int slot, int barWidthPercent);
+// A vertical gradient as horizontal bands: one per pixel row, at most 256, band k (0 at the bottom) in
+// bottom + (top − bottom) × k / (n − 1) per component in integer arithmetic.
+[[nodiscard]] std::vector<ColorRect> GradientBands(const QRect& rect, const QColor& bottom, const QColor& top);
+// Label step of the value axis: 1, 2 or 5 times a power of ten, so that labels stand a line and a tenth apart.
+[[nodiscard]] double AxisStep(double span, int axisPixels, int lineHeight);
+
+struct LabelCandidate {
+    int centre = 0;
+    int width = 0;
+};
+// Which labels of the bottom axis are drawn, from the lowest index up: one is left out when it would crowd the
+// last one drawn (LabelsSeparation 10 %).
+[[nodiscard]] std::vector<bool> SeparateLabels(const std::vector<LabelCandidate>& labels);
+
+} // namespace hourlink

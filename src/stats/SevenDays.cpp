@@ -1,0 +1,81 @@
+#include "SevenDays.h"
+
+#include "TChart.h"
+#include "TimeText.h"
+
+namespace hourlink {
+
+namespace {
+
+// Indexed by weekday, 1 = Sunday.
+constexpr std::array<const char*, 8> kWeekdayNames = {"", "dom", "lun", "mar", "mer", "gio", "ven", "sab"};
+
+} // namespace
+
+std::vector<TimeWindow> SevenDayWindows(DateTime now) {
+    const DateTime today = DateOf(now);
+    std::vector<TimeWindow> windows(kChartDays);
+    for (int n = kChartDays - 1; n >= 0; --n) {
+        const DateTime day = today - (kChartDays - 1) + n;
+        const DateTime offset = n == 0 ? now - today : 0.0;
+        windows[static_cast<std::size_t>(n)] = TimeWindow{day + offset, day + 1.0};
+    }
+    return windows;
+}
+
+std::string WeekdayLine(int dayOfWeek) {
+    std::string line;
+    for (int i = 0; i < kChartDays; ++i) {
+        // The oldest bar is the weekday after today's.
+        const int weekday = (dayOfWeek + i) % 7 + 1;
+        line += kWeekdayNames[static_cast<std::size_t>(weekday)];
+        line += std::string(i == kChartDays - 1 ? 7 : 15, ' ');
+    }
+    return line;
+}
+
+SevenDayFigures ComputeSevenDays(const std::vector<DateTime>& sums, DateTime now, const FormatSettings& format) {
+    SevenDayFigures figures;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < kChartDays; ++i) {
+        const DateTime v = i < sums.size() ? sums[i] : 0.0;
+        figures.hours[i] = v * kHoursPerDay;
+        figures.hourLabels[i] = DurationText(v, format);
+        sum += v * kHoursPerDay;
+        const double count = static_cast<double>(i + 1);
+        figures.averages[i] = sum / count;
+        figures.averageLabels[i] = DurationText(sum / kHoursPerDay / count, format);
+    }
+    figures.titleLines[0] = "ieri               oggi       ";
+    figures.titleLines[1] = WeekdayLine(DayOfWeek(now));
+    return figures;
+}
+
+void ApplySevenDays(TChartTitle& title, TBarSeries& serieGiorno, TLineSeries& serieMedia,
+                    const SevenDayFigures& figures) {
+    serieGiorno.Clear();
+    for (std::size_t i = 0; i < kChartDays; ++i) {
+        serieGiorno.Add(figures.hours[i], figures.hourLabels[i], DefaultPointColor);
+    }
+    serieMedia.Clear();
+    for (std::size_t i = 0; i < kChartDays; ++i) {
+        serieMedia.Add(figures.averages[i], figures.averageLabels[i], DefaultPointColor);
+    }
+    title.Text().Clear();
+    for (const std::string& line : figures.titleLines) {
+        title.Text().Add(line);
+    }
+}
+
+void ApplySevenDays(TChart& chart, TBarSeries& serieGiorno, TLineSeries& serieMedia, const SevenDayFigures& figures) {
+    ApplySevenDays(chart.Title(), serieGiorno, serieMedia, figures);
+}
+
+void RebuildChart(ConnectionLog& log, const Clock& clock, const FormatSettings& format, TChart& chart,
+                  TBarSeries& serieGiorno, TLineSeries& serieMedia) {
+    const DateTime now = clock.Now();
+    const std::vector<DateTime> sums = log.ConnectedTimes(SevenDayWindows(now));
+    ApplySevenDays(chart, serieGiorno, serieMedia, ComputeSevenDays(sums, now, format));
+}
+
+} // namespace hourlink

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "ChartSeries.h"
+#include "ChartTitle.h"
+#include "Clock.h"
+#include "DateTime.h"
+#include "FormatSettings.h"
+#include "iodata.h"
+
+namespace hourlink {
+
+class TChart;
+
+inline constexpr int kChartDays = 7;
+
+// What the chart shows of the last seven days; index 6 is today, index 0 six days ago.
+struct SevenDayFigures {
+    std::array<double, kChartDays> hours{};            // bar i: connected hours of day i
+    std::array<std::string, kChartDays> hourLabels;    // bar i's time text
+    std::array<double, kChartDays> averages{};         // mean hours of days 0 … i
+    std::array<std::string, kChartDays> averageLabels; // that mean as a time text
+    std::array<std::string, 2> titleLines;
+};
+
+// The seven windows the daily sums cover, oldest first: whole days, except the oldest, which starts at the
+// current time of day, so that together they span exactly the last six days up to now.
+[[nodiscard]] std::vector<TimeWindow> SevenDayWindows(DateTime now);
+
+// The weekday names of the seven bars, oldest first, each but the last followed by 15 blanks and the last
+// by 7, for today's weekday 1 = Sunday … 7 = Saturday.
+[[nodiscard]] std::string WeekdayLine(int dayOfWeek);
+
+// Turns seven daily sums (durations in days, oldest first) into the bars, running averages and title lines.
+[[nodiscard]] SevenDayFigures ComputeSevenDays(const std::vector<DateTime>& sums, DateTime now,
+                                               const FormatSettings& format);
+
+// Refills both series (seven points each, in their series' colours) and replaces the title lines.
+void ApplySevenDays(TChartTitle& title, TBarSeries& serieGiorno, TLineSeries& serieMedia,
+                    const SevenDayFigures& figures);
+void ApplySevenDays(TChart& chart, TBarSeries& serieGiorno, TLineSeries& serieMedia, const SevenDayFigures& figures);
+
+// Rebuilds the chart from the log. All seven sums are read before anything is touched, so a failing read
+// (EInOutError) leaves the series and the title as they were.
+void RebuildChart(ConnectionLog& log, const Clock& clock, const FormatSettings& format, TChart& chart,
+                  TBarSeries& serieGiorno, TLineSeries& serieMedia);
+
+} // namespace hourlink

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QApplication>
+
+namespace hourlink::testing {
+
+// The one QApplication of a test program, made on first use (the offscreen platform in the tests).
+inline QApplication& TestApp() {
+    static int argc = 1;
+    static char name[] = "hourlink-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+} // namespace hourlink::testing
