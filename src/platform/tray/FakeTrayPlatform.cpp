@@ -1,0 +1,388 @@
+#include "FakeTrayPlatform.h"
+
+#include <algorithm>
+
+namespace hourlink {
+namespace {
+
+// The shortest interval the window system runs a timer at.
+constexpr UINT kMinimumTimerMs = 10;
+
+std::string requestName(DWORD message) {
+    switch (message) {
+    case NIM_ADD:
+        return "NIM_ADD";
+    case NIM_MODIFY:
+        return "NIM_MODIFY";
+    case NIM_DELETE:
+        return "NIM_DELETE";
+    case NIM_SETVERSION:
+        return "NIM_SETVERSION";
+    default:
+        return "NIM_" + std::to_string(message);
+    }
+}
+
+} // namespace
+
+FakeTrayPlatform::FakeTrayPlatform() {
+    auto defaultProc = [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        return DefWindowProc(window, message, wParam, lParam);
+    };
+    m_windows[kApplicationWindow] = Window{std::make_shared<WindowProc>(defaultProc), true, false};
+    m_windows[kMainFormWindow] = Window{std::make_shared<WindowProc>(defaultProc), true, false};
+}
+
+FakeTrayPlatform::~FakeTrayPlatform() {
+    endUnits();
+}
+
+bool FakeTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data) {
+    m_calls.push_back(requestName(message));
+    const IconKey key{data.hWnd, data.uID};
+    const auto found = m_shown.find(key);
+    bool accepted = false;
+    if (data.cbSize == sizeof(NotifyIconData)) {
+        switch (message) {
+        case NIM_ADD:
+            if (m_trayAvailable && found == m_shown.end()) {
+                apply(m_shown[key], data);
+                accepted = true;
+            }
+            break;
+        case NIM_MODIFY:
+            if (found != m_shown.end()) {
+                apply(found->second, data);
+                accepted = true;
+            }
+            break;
+        case NIM_DELETE:
+            if (found != m_shown.end()) {
+                m_shown.erase(found);
+                accepted = true;
+            }
+            break;
+        case NIM_SETVERSION:
+            if (found != m_shown.end()) {
+                found->second.version = data.uVersion;
+                accepted = true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    m_requests.push_back(NotifyRequest{message, data, accepted});
+    return accepted;
+}
+
+void FakeTrayPlatform::apply(ShownIcon& icon, const NotifyIconData& data) {
+    if ((data.uFlags & NIF_MESSAGE) != 0) {
+        icon.callbackMessage = data.uCallbackMessage;
+    }
+    if ((data.uFlags & NIF_ICON) != 0) {
+        icon.icon = data.hIcon;
+    }
+    if ((data.uFlags & NIF_TIP) != 0) {
+        icon.tip = FieldText(data.szTip);
+    }
+    if ((data.uFlags & NIF_INFO) != 0) {
+        const std::string text = FieldText(data.szInfo);
+        if (!text.empty()) {
+            icon.balloonVisible = true;
+            icon.balloonText = text;
+            icon.balloonTitle = FieldText(data.szInfoTitle);
+            icon.balloonTimeout = data.uTimeout;
+            icon.balloonFlags = data.dwInfoFlags;
+            ++icon.balloonsShown;
+        } else if (icon.balloonVisible) {
+            icon.balloonVisible = false;
+            ++icon.balloonsWithdrawn;
+        }
+    }
+}
+
+const FakeTrayPlatform::ShownIcon* FakeTrayPlatform::shownIcon(HWND window, UINT id) const {
+    const auto found = m_shown.find(IconKey{window, id});
+    return found == m_shown.end() ? nullptr : &found->second;
+}
+
+void FakeTrayPlatform::recreateTaskbar() {
+    m_shown.clear();
+    const auto registered = m_registered.find("TaskbarCreated");
+    if (registered != m_registered.end()) {
+        sendMessage(kApplicationWindow, registered->second, 0, 0);
+    }
+}
+
+bool FakeTrayPlatform::sendTrayNotification(HWND window, UINT id, UINT code) {
+    const ShownIcon* icon = shownIcon(window, id);
+    if (icon == nullptr) {
+        return false;
+    }
+    sendMessage(window, icon->callbackMessage, id, static_cast<LPARAM>(code));
+    return true;
+}
+
+UINT FakeTrayPlatform::RegisterWindowMessage(const std::string& name) {
+    const auto found = m_registered.find(name);
+    if (found != m_registered.end()) {
+        return found->second;
+    }
+    const UINT number = 0xC000 + static_cast<UINT>(m_registered.size());
+    m_registered[name] = number;
+    return number;
+}
+
+DWORD FakeTrayPlatform::GetCommonControlsVersion() {
+    ++m_commonControlsQueries;
+    return m_commonControlsVersion;
+}
+
+HICON FakeTrayPlatform::CreateIcon(const IconImage& image) {
+    if (m_iconCreationFails) {
+        return 0;
+    }
+    const HICON handle = m_nextIcon++;
+    m_icons[handle] = image;
+    return handle;
+}
+
+void FakeTrayPlatform::DestroyIcon(HICON icon) {
+    m_icons.erase(icon);
+}
+
+const IconImage* FakeTrayPlatform::iconImage(HICON icon) const {
+    const auto found = m_icons.find(icon);
+    return found == m_icons.end() ? nullptr : &found->second;
+}
+
+HWND FakeTrayPlatform::CreateMessageWindow(WindowProc proc) {
+    const HWND window = m_nextWindow++;
+    m_windows[window] = Window{std::make_shared<WindowProc>(std::move(proc)), false, true};
+    ++m_messageWindowsCreated;
+    return window;
+}
+
+bool FakeTrayPlatform::DestroyWindow(HWND window) {
+    if (m_windows.erase(window) == 0) {
+        return false;
+    }
+    std::erase_if(m_timers, [window](const auto& entry) { return entry.first.first == window; });
+    return true;
+}
+
+std::size_t FakeTrayPlatform::messageWindowCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(m_windows.begin(), m_windows.end(), [](const auto& entry) { return entry.second.messageOnly; }));
+}
+
+LRESULT FakeTrayPlatform::DefWindowProc(HWND window, UINT message, WPARAM, LPARAM) {
+    m_defaultProcessed.emplace_back(window, message);
+    return 0;
+}
+
+WindowProc FakeTrayPlatform::GetWindowProc(HWND window) {
+    const auto found = m_windows.find(window);
+    return found == m_windows.end() ? WindowProc{} : *found->second.proc;
+}
+
+WindowProc FakeTrayPlatform::SetWindowProc(HWND window, WindowProc proc) {
+    const auto found = m_windows.find(window);
+    if (found == m_windows.end()) {
+        return {};
+    }
+    WindowProc previous = *found->second.proc;
+    // A fresh holder, so a procedure that replaces itself while it runs keeps running on the old one.
+    found->second.proc = std::make_shared<WindowProc>(std::move(proc));
+    return previous;
+}
+
+LRESULT FakeTrayPlatform::sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto found = m_windows.find(window);
+    if (found == m_windows.end()) {
+        return 0;
+    }
+    const std::shared_ptr<WindowProc> proc = found->second.proc;
+    return CallWindowProc(*proc, window, message, wParam, lParam);
+}
+
+bool FakeTrayPlatform::PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!windowExists(window)) {
+        return false;
+    }
+    if (message == WM_NULL) {
+        m_calls.push_back("post WM_NULL " + windowName(window));
+    }
+    m_posted.push_back(Posted{window, message, wParam, lParam});
+    return true;
+}
+
+void FakeTrayPlatform::deliverPostedMessages() {
+    std::vector<Posted> posted;
+    posted.swap(m_posted);
+    for (const Posted& message : posted) {
+        sendMessage(message.window, message.message, message.wParam, message.lParam);
+    }
+}
+
+bool FakeTrayPlatform::SetTimer(HWND window, UINT_PTR id, UINT elapseMs) {
+    if (m_timersFail || !windowExists(window)) {
+        return false;
+    }
+    const UINT interval = std::max(elapseMs, kMinimumTimerMs);
+    m_timers[TimerKey{window, id}] = Timer{interval, m_nowMs + interval, m_timerOrder++};
+    return true;
+}
+
+bool FakeTrayPlatform::KillTimer(HWND window, UINT_PTR id) {
+    return m_timers.erase(TimerKey{window, id}) != 0;
+}
+
+bool FakeTrayPlatform::timerRunning(HWND window, UINT_PTR id) const {
+    return m_timers.count(TimerKey{window, id}) != 0;
+}
+
+UINT FakeTrayPlatform::timerInterval(HWND window, UINT_PTR id) const {
+    const auto found = m_timers.find(TimerKey{window, id});
+    return found == m_timers.end() ? 0 : found->second.interval;
+}
+
+void FakeTrayPlatform::advanceTime(UINT ms) {
+    const std::uint64_t target = m_nowMs + ms;
+    for (;;) {
+        auto next = m_timers.end();
+        for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
+            if (it->second.due <= target &&
+                (next == m_timers.end() || it->second.due < next->second.due ||
+                 (it->second.due == next->second.due && it->second.order < next->second.order))) {
+                next = it;
+            }
+        }
+        if (next == m_timers.end()) {
+            break;
+        }
+        const TimerKey key = next->first;
+        m_nowMs = next->second.due;
+        next->second.due += next->second.interval;
+        sendMessage(key.first, WM_TIMER, key.second, 0);
+    }
+    m_nowMs = target;
+}
+
+std::string FakeTrayPlatform::windowName(HWND window) const {
+    if (window == kApplicationWindow) {
+        return "app";
+    }
+    if (window == kMainFormWindow) {
+        return "form";
+    }
+    return std::to_string(window);
+}
+
+bool FakeTrayPlatform::SetForegroundWindow(HWND window) {
+    m_calls.push_back("foreground " + windowName(window));
+    return windowExists(window);
+}
+
+bool FakeTrayPlatform::ShowWindow(HWND window, int command) {
+    const auto found = m_windows.find(window);
+    if (found == m_windows.end()) {
+        return false;
+    }
+    const bool wasVisible = found->second.visible;
+    if (command == SW_HIDE) {
+        m_calls.push_back("hide " + windowName(window));
+        found->second.visible = false;
+    }
+    return wasVisible;
+}
+
+bool FakeTrayPlatform::IsWindowVisible(HWND window) {
+    const auto found = m_windows.find(window);
+    return found != m_windows.end() && found->second.visible;
+}
+
+bool FakeTrayPlatform::GetCursorPos(TPoint& point) {
+    if (m_cursorFails) {
+        return false;
+    }
+    point = m_cursor;
+    return true;
+}
+
+void FakeTrayPlatform::setKeyDown(int virtualKey, bool down) {
+    if (down) {
+        m_keysDown.insert(virtualKey);
+    } else {
+        m_keysDown.erase(virtualKey);
+    }
+}
+
+std::int16_t FakeTrayPlatform::GetAsyncKeyState(int virtualKey) {
+    return m_keysDown.count(virtualKey) != 0 ? INT16_MIN : 0;
+}
+
+UINT FakeTrayPlatform::GetDoubleClickTime() {
+    return m_doubleClickTime;
+}
+
+int FakeTrayPlatform::TrackPopupMenu(const std::vector<MenuEntry>& entries, TPoint at) {
+    m_calls.push_back("menu");
+    m_menus.push_back(entries);
+    m_menuPoints.push_back(at);
+    return m_menuChoice < static_cast<int>(entries.size()) ? m_menuChoice : -1;
+}
+
+bool FakeTrayPlatform::MainFormVisible() {
+    return IsWindowVisible(kMainFormWindow);
+}
+
+void FakeTrayPlatform::SetMainFormVisible(bool visible) {
+    Window& form = m_windows[kMainFormWindow];
+    if (form.visible == visible) {
+        return;
+    }
+    m_calls.push_back(visible ? "show form" : "hide form");
+    form.visible = visible;
+    if (visible) {
+        // Shown by an explicit request, not by its owner.
+        sendMessage(kMainFormWindow, WM_SHOWWINDOW, 1, 0);
+    }
+}
+
+void FakeTrayPlatform::SetMainFormWindowState(TWindowState state) {
+    switch (state) {
+    case TWindowState::wsNormal:
+        m_calls.push_back("state normal");
+        break;
+    case TWindowState::wsMinimized:
+        m_calls.push_back("state minimized");
+        break;
+    case TWindowState::wsMaximized:
+        m_calls.push_back("state maximized");
+        break;
+    }
+    m_windowState = state;
+}
+
+void FakeTrayPlatform::ApplicationRestore() {
+    m_calls.push_back("restore");
+    m_windows[kApplicationWindow].visible = true;
+}
+
+void FakeTrayPlatform::SetShowMainForm(bool show) {
+    m_showMainForm = show;
+}
+
+void FakeTrayPlatform::ProcessMessages() {
+    m_calls.push_back("process messages");
+    deliverPostedMessages();
+}
+
+void FakeTrayPlatform::minimizeApplication() {
+    m_windowState = TWindowState::wsMinimized;
+    sendMessage(kApplicationWindow, WM_SIZE, SIZE_MINIMIZED, 0);
+}
+
+} // namespace hourlink

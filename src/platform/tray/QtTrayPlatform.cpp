@@ -1,0 +1,546 @@
+#include "QtTrayPlatform.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
+#include <QPixmap>
+#include <QStringDecoder>
+#include <QStyleHints>
+#include <QWindowStateChangeEvent>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "Windows1252.h"
+
+namespace hourlink {
+namespace {
+
+// The shortest interval the window system runs a timer at; a zero interval would otherwise spin.
+constexpr UINT kMinimumTimerMs = 10;
+// The common controls this tray stands in for: balloons, and the taskbar's return announced.
+constexpr DWORD kCommonControlsVersion = 6U << 16;
+
+} // namespace
+
+QSystemTrayIcon::MessageIcon BalloonIconFor(DWORD infoFlags) {
+    switch (infoFlags & 0x3U) {
+    case NIIF_INFO:
+        return QSystemTrayIcon::Information;
+    case NIIF_WARNING:
+        return QSystemTrayIcon::Warning;
+    case NIIF_ERROR:
+        return QSystemTrayIcon::Critical;
+    default:
+        return QSystemTrayIcon::NoIcon;
+    }
+}
+
+std::optional<TrayActivation> ActivationFor(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        return TrayActivation::Trigger;
+    case QSystemTrayIcon::DoubleClick:
+        return TrayActivation::DoubleClick;
+    case QSystemTrayIcon::Context:
+        return TrayActivation::Context;
+    case QSystemTrayIcon::MiddleClick:
+        return TrayActivation::MiddleClick;
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+    return std::nullopt;
+}
+
+QString DecodeWindows1252(const std::string& bytes) {
+    QStringDecoder decoder("windows-1252");
+    if (decoder.isValid()) {
+        QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        if (!decoder.hasError()) {
+            return text;
+        }
+    }
+    // A Qt built without the code page still gets the text right.
+    return QString::fromStdString(Windows1252ToUtf8(bytes));
+}
+
+QtTrayPlatform::QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError)
+    : m_mainWindow(mainWindow), m_onError(std::move(onError)), m_trayPoll(new QTimer(this)) {
+    auto defaultProc = [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        return DefWindowProc(window, message, wParam, lParam);
+    };
+    m_windows[kApplicationWindow] = Window{std::make_shared<WindowProc>(defaultProc)};
+    m_windows[kMainFormWindow] = Window{std::make_shared<WindowProc>(defaultProc)};
+    if (m_mainWindow) {
+        m_mainWindow->installEventFilter(this);
+    }
+    m_trayPoll->setInterval(kTrayPollMs);
+    connect(m_trayPoll, &QTimer::timeout, this, [this] { checkTrayHost(); });
+}
+
+QtTrayPlatform::~QtTrayPlatform() {
+    endUnits();
+    if (m_mainWindow) {
+        m_mainWindow->removeEventFilter(this);
+    }
+}
+
+void QtTrayPlatform::reportError(const std::string& message) const {
+    if (!m_onError) {
+        qWarning("%s", message.c_str());
+        return;
+    }
+    try {
+        m_onError(message);
+    } catch (...) {
+        qWarning("%s", message.c_str());
+    }
+}
+
+LRESULT QtTrayPlatform::deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto found = m_windows.find(window);
+    if (found == m_windows.end()) {
+        return 0;
+    }
+    // Held here: the procedure may replace itself or destroy its window while it runs.
+    const std::shared_ptr<WindowProc> proc = found->second.proc;
+    try {
+        return CallWindowProc(*proc, window, message, wParam, lParam);
+    } catch (const std::exception& error) {
+        reportError(error.what());
+    } catch (...) {
+        reportError("Unknown exception");
+    }
+    return 0;
+}
+
+void QtTrayPlatform::post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    QMetaObject::invokeMethod(
+        this, [this, window, message, wParam, lParam] { deliver(window, message, wParam, lParam); },
+        Qt::QueuedConnection);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The notification area
+
+bool QtTrayPlatform::trayAvailable() const {
+    return m_probe ? m_probe() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtTrayPlatform::setAvailabilityProbe(AvailabilityProbe probe) {
+    m_probe = std::move(probe);
+    m_trayWasAvailable = trayAvailable();
+}
+
+bool QtTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data) {
+    if (data.cbSize != sizeof(NotifyIconData)) {
+        return false;
+    }
+    const IconKey key{data.hWnd, data.uID};
+    const auto found = m_tray.find(key);
+    switch (message) {
+    case NIM_ADD: {
+        if (found != m_tray.end() || !trayAvailable()) {
+            return false;
+        }
+        TrayEntry entry;
+        entry.icon = new QSystemTrayIcon(this);
+        connect(entry.icon, &QSystemTrayIcon::activated, this, [this, key](QSystemTrayIcon::ActivationReason reason) {
+            if (const auto activation = ActivationFor(reason)) {
+                deliverActivation(key.first, key.second, *activation);
+            }
+        });
+        connect(entry.icon, &QSystemTrayIcon::messageClicked, this,
+                [this, key] { deliverActivation(key.first, key.second, TrayActivation::BalloonClicked); });
+        applyFields(entry, data);
+        entry.icon->show();
+        applyBalloon(entry, data);
+        m_tray.emplace(key, entry);
+        return true;
+    }
+    case NIM_MODIFY:
+        if (found == m_tray.end()) {
+            return false;
+        }
+        applyFields(found->second, data);
+        applyBalloon(found->second, data);
+        return true;
+    case NIM_DELETE:
+        if (found == m_tray.end()) {
+            return false;
+        }
+        found->second.icon->hide();
+        found->second.icon->deleteLater();
+        m_tray.erase(found);
+        return true;
+    case NIM_SETVERSION:
+        if (found == m_tray.end()) {
+            return false;
+        }
+        found->second.version = data.uVersion;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void QtTrayPlatform::applyFields(TrayEntry& entry, const NotifyIconData& data) {
+    if ((data.uFlags & NIF_MESSAGE) != 0) {
+        entry.callbackMessage = data.uCallbackMessage;
+    }
+    if ((data.uFlags & NIF_ICON) != 0) {
+        const auto icon = m_icons.find(data.hIcon);
+        entry.icon->setIcon(icon == m_icons.end() ? QIcon() : icon->second);
+    }
+    if ((data.uFlags & NIF_TIP) != 0) {
+        entry.icon->setToolTip(DecodeWindows1252(FieldText(data.szTip)));
+    }
+}
+
+void QtTrayPlatform::applyBalloon(TrayEntry& entry, const NotifyIconData& data) {
+    if ((data.uFlags & NIF_INFO) == 0) {
+        return;
+    }
+    const std::string text = FieldText(data.szInfo);
+    // An empty text asks to withdraw the balloon, which Qt cannot do; the next balloon replaces it.
+    if (!text.empty()) {
+        entry.icon->showMessage(DecodeWindows1252(FieldText(data.szInfoTitle)), DecodeWindows1252(text),
+                                BalloonIconFor(data.dwInfoFlags), static_cast<int>(data.uTimeout));
+    }
+}
+
+QSystemTrayIcon* QtTrayPlatform::trayIcon(HWND window, UINT id) const {
+    const auto found = m_tray.find(IconKey{window, id});
+    return found == m_tray.end() ? nullptr : found->second.icon;
+}
+
+void QtTrayPlatform::deliverActivation(HWND window, UINT id, TrayActivation activation) {
+    const auto found = m_tray.find(IconKey{window, id});
+    if (found == m_tray.end() || found->second.callbackMessage == 0) {
+        return;
+    }
+    const UINT callback = found->second.callbackMessage;
+    const bool version5 = found->second.version >= NOTIFYICON_VERSION;
+    for (const UINT code : TrayCallbackCodes(activation, version5)) {
+        deliver(window, callback, id, static_cast<LPARAM>(code));
+    }
+}
+
+void QtTrayPlatform::forgetTrayIcons() {
+    for (auto& [key, entry] : m_tray) {
+        entry.icon->hide();
+        entry.icon->deleteLater();
+    }
+    m_tray.clear();
+}
+
+void QtTrayPlatform::checkTrayHost() {
+    const bool available = trayAvailable();
+    if (available == m_trayWasAvailable) {
+        return;
+    }
+    m_trayWasAvailable = available;
+    // A host that went took our icons with it, and one that came knows none of them.
+    forgetTrayIcons();
+    if (available && m_taskbarCreated != 0) {
+        deliver(kApplicationWindow, m_taskbarCreated, 0, 0);
+    }
+}
+
+UINT QtTrayPlatform::RegisterWindowMessage(const std::string& name) {
+    const auto found = m_registered.find(name);
+    if (found != m_registered.end()) {
+        return found->second;
+    }
+    const UINT number = 0xC000 + static_cast<UINT>(m_registered.size());
+    m_registered[name] = number;
+    if (name == "TaskbarCreated") {
+        m_taskbarCreated = number;
+        m_trayWasAvailable = trayAvailable();
+        m_trayPoll->start();
+    }
+    return number;
+}
+
+DWORD QtTrayPlatform::GetCommonControlsVersion() {
+    return kCommonControlsVersion;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Icons
+
+HICON QtTrayPlatform::CreateIcon(const IconImage& image) {
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)) {
+        return 0;
+    }
+    QImage picture(image.width, image.height, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(picture.scanLine(y), image.pixels.data() + static_cast<std::size_t>(y * image.width),
+                    static_cast<std::size_t>(image.width) * sizeof(std::uint32_t));
+    }
+    const HICON handle = m_nextIcon++;
+    m_icons.emplace(handle, QIcon(QPixmap::fromImage(picture)));
+    return handle;
+}
+
+void QtTrayPlatform::DestroyIcon(HICON icon) {
+    m_icons.erase(icon);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Windows, procedures, messages and timers
+
+HWND QtTrayPlatform::CreateMessageWindow(WindowProc proc) {
+    const HWND window = m_nextWindow++;
+    m_windows[window] = Window{std::make_shared<WindowProc>(std::move(proc))};
+    return window;
+}
+
+bool QtTrayPlatform::DestroyWindow(HWND window) {
+    if (window == kApplicationWindow || window == kMainFormWindow || m_windows.erase(window) == 0) {
+        return false;
+    }
+    for (auto it = m_timers.begin(); it != m_timers.end();) {
+        if (it->first.first == window) {
+            it->second->stop();
+            it->second->deleteLater();
+            it = m_timers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return true;
+}
+
+LRESULT QtTrayPlatform::DefWindowProc(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
+
+WindowProc QtTrayPlatform::GetWindowProc(HWND window) {
+    const auto found = m_windows.find(window);
+    return found == m_windows.end() ? WindowProc{} : *found->second.proc;
+}
+
+WindowProc QtTrayPlatform::SetWindowProc(HWND window, WindowProc proc) {
+    const auto found = m_windows.find(window);
+    if (found == m_windows.end()) {
+        return {};
+    }
+    WindowProc previous = *found->second.proc;
+    found->second.proc = std::make_shared<WindowProc>(std::move(proc));
+    return previous;
+}
+
+bool QtTrayPlatform::PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_windows.count(window) == 0) {
+        return false;
+    }
+    post(window, message, wParam, lParam);
+    return true;
+}
+
+bool QtTrayPlatform::SetTimer(HWND window, UINT_PTR id, UINT elapseMs) {
+    if (m_windows.count(window) == 0) {
+        return false;
+    }
+    QTimer*& timer = m_timers[TimerKey{window, id}];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, window, id] { deliver(window, WM_TIMER, id, 0); });
+    }
+    timer->start(static_cast<int>(std::max(elapseMs, kMinimumTimerMs)));
+    return true;
+}
+
+bool QtTrayPlatform::KillTimer(HWND window, UINT_PTR id) {
+    const auto found = m_timers.find(TimerKey{window, id});
+    if (found == m_timers.end()) {
+        return false;
+    }
+    // The timer may be the one whose tick is running now.
+    found->second->stop();
+    found->second->deleteLater();
+    m_timers.erase(found);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Foreground, visibility, mouse and keyboard
+
+QWidget* QtTrayPlatform::widgetFor(HWND window) const {
+    return window == kApplicationWindow || window == kMainFormWindow ? m_mainWindow.data() : nullptr;
+}
+
+bool QtTrayPlatform::SetForegroundWindow(HWND window) {
+    QWidget* widget = widgetFor(window);
+    if (widget == nullptr) {
+        return false;
+    }
+    widget->raise();
+    widget->activateWindow();
+    return true;
+}
+
+bool QtTrayPlatform::ShowWindow(HWND window, int command) {
+    QWidget* widget = widgetFor(window);
+    if (widget == nullptr) {
+        return false;
+    }
+    const bool wasVisible = widget->isVisible();
+    widget->setVisible(command != SW_HIDE);
+    return wasVisible;
+}
+
+bool QtTrayPlatform::IsWindowVisible(HWND window) {
+    const QWidget* widget = widgetFor(window);
+    return widget != nullptr && widget->isVisible();
+}
+
+bool QtTrayPlatform::GetCursorPos(TPoint& point) {
+    const QPoint position = QCursor::pos();
+    point = TPoint{position.x(), position.y()};
+    return true;
+}
+
+std::int16_t QtTrayPlatform::GetAsyncKeyState(int virtualKey) {
+    Qt::KeyboardModifier modifier = Qt::NoModifier;
+    switch (virtualKey) {
+    case VK_SHIFT:
+        modifier = Qt::ShiftModifier;
+        break;
+    case VK_CONTROL:
+        modifier = Qt::ControlModifier;
+        break;
+    case VK_MENU:
+        modifier = Qt::AltModifier;
+        break;
+    default:
+        return 0;
+    }
+    return QGuiApplication::queryKeyboardModifiers().testFlag(modifier) ? INT16_MIN : 0;
+}
+
+UINT QtTrayPlatform::GetDoubleClickTime() {
+    return static_cast<UINT>(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+}
+
+int QtTrayPlatform::TrackPopupMenu(const std::vector<MenuEntry>& entries, TPoint at) {
+    QMenu menu;
+    std::vector<QAction*> actions;
+    actions.reserve(entries.size());
+    for (const MenuEntry& entry : entries) {
+        QAction* action = menu.addAction(QString::fromStdString(entry.caption));
+        if (entry.isDefault && menu.defaultAction() == nullptr) {
+            menu.setDefaultAction(action);
+        }
+        actions.push_back(action);
+    }
+    const QAction* chosen = menu.exec(QPoint(at.x, at.y));
+    const auto found = std::find(actions.begin(), actions.end(), chosen);
+    return chosen == nullptr || found == actions.end() ? -1 : static_cast<int>(found - actions.begin());
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The main window as application window and main form
+
+bool QtTrayPlatform::MainFormVisible() {
+    return m_mainWindow && m_mainWindow->isVisible();
+}
+
+void QtTrayPlatform::SetMainFormVisible(bool visible) {
+    if (m_mainWindow) {
+        m_mainWindow->setVisible(visible);
+    }
+}
+
+TWindowState QtTrayPlatform::MainFormWindowState() {
+    if (!m_mainWindow) {
+        return TWindowState::wsNormal;
+    }
+    if (m_mainWindow->isMinimized()) {
+        return TWindowState::wsMinimized;
+    }
+    return m_mainWindow->isMaximized() ? TWindowState::wsMaximized : TWindowState::wsNormal;
+}
+
+void QtTrayPlatform::SetMainFormWindowState(TWindowState state) {
+    if (!m_mainWindow) {
+        return;
+    }
+    const Qt::WindowStates current = m_mainWindow->windowState();
+    switch (state) {
+    case TWindowState::wsNormal:
+        m_mainWindow->setWindowState(current & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+        break;
+    case TWindowState::wsMinimized:
+        m_mainWindow->setWindowState(current | Qt::WindowMinimized);
+        break;
+    case TWindowState::wsMaximized:
+        m_mainWindow->setWindowState((current & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        break;
+    }
+}
+
+void QtTrayPlatform::ApplicationRestore() {
+    if (!m_mainWindow) {
+        return;
+    }
+    // Out of the minimised state into the one before it (a maximised window comes back maximised).
+    m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
+    m_mainWindow->show();
+}
+
+void QtTrayPlatform::ProcessMessages() {
+    QCoreApplication::processEvents();
+}
+
+bool QtTrayPlatform::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_mainWindow.data()) {
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::WindowStateChange: {
+        const Qt::WindowStates old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+        const Qt::WindowStates now = m_mainWindow->windowState();
+        const Qt::WindowStates sizeStates = Qt::WindowMinimized | Qt::WindowMaximized;
+        if ((old & sizeStates) == (now & sizeStates)) {
+            break;
+        }
+        const WPARAM kind = now.testFlag(Qt::WindowMinimized)   ? SIZE_MINIMIZED
+                            : now.testFlag(Qt::WindowMaximized) ? SIZE_MAXIMIZED
+                                                                : SIZE_RESTORED;
+        // Posted: hiding the window inside its own state change leaves some window managers confused. A window
+        // restored again before the message arrives is not reported as minimised.
+        QMetaObject::invokeMethod(
+            this,
+            [this, kind] {
+                if (kind == SIZE_MINIMIZED && !(m_mainWindow && m_mainWindow->isMinimized())) {
+                    return;
+                }
+                deliver(kApplicationWindow, WM_SIZE, kind, 0);
+            },
+            Qt::QueuedConnection);
+        break;
+    }
+    case QEvent::Show:
+        if (!event->spontaneous()) {
+            deliver(kMainFormWindow, WM_SHOWWINDOW, 1, 0);
+        }
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        deliver(kApplicationWindow, WM_WINDOWPOSCHANGED, 0, 0);
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+} // namespace hourlink

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TrayActivation.h"
+#include "TrayPlatform.h"
+
+namespace hourlink {
+
+// The tray services on a Linux desktop through Qt.
+//
+// The main window carries the taskbar button, so it plays both the application window and the main form;
+// it has two handles, one per role, each with its own chain of message filters, so that the filters put in
+// front of either can be taken out in any order. Its events reach those filters as the program knows them:
+//   minimised (WindowStateChange)      WM_SIZE / SIZE_MINIMIZED to the application window, posted, so the
+//                                      window is hidden after the window system has finished minimising it
+//   shown by show() (Show, not spontaneous)  WM_SHOWWINDOW (1, 0) to the main form window
+//   moved or resized                   WM_WINDOWPOSCHANGED to the application window
+//   a tray host appears again          the registered "TaskbarCreated" message to the application window
+// Each (window, identifier) of the notification area is one QSystemTrayIcon. Its activated() and
+// messageClicked() become the callback message's action codes (see TrayCallbackCodes). Qt cannot withdraw a
+// balloon, so a balloon request with an empty text does nothing; the next balloon replaces the one shown.
+// Qt reports neither the balloon's time-out nor its closing, so those codes never come.
+//
+// Whether a tray host is there is asked every few seconds once someone registered "TaskbarCreated". When the
+// host goes, the icons are forgotten as the shell forgets them; when one appears, the application window is
+// told, and the icons are added again by their owners.
+//
+// An exception that a filter or window procedure lets out is handed to the error handler; none crosses into Qt.
+class QtTrayPlatform final : public QObject, public TrayPlatform {
+public:
+    using ErrorHandler = std::function<void(const std::string& message)>;
+    using AvailabilityProbe = std::function<bool()>;
+
+    static constexpr HWND kApplicationWindow = 1;
+    static constexpr HWND kMainFormWindow = 2;
+    static constexpr int kTrayPollMs = 3000;
+
+    explicit QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError = {});
+    ~QtTrayPlatform() override;
+
+    // --- TrayPlatform ---
+    [[nodiscard]] bool Shell_NotifyIcon(DWORD message, const NotifyIconData& data) override;
+    [[nodiscard]] UINT RegisterWindowMessage(const std::string& name) override;
+    [[nodiscard]] DWORD GetCommonControlsVersion() override;
+    [[nodiscard]] HICON CreateIcon(const IconImage& image) override;
+    void DestroyIcon(HICON icon) override;
+    [[nodiscard]] HWND CreateMessageWindow(WindowProc proc) override;
+    bool DestroyWindow(HWND window) override;
+    LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    [[nodiscard]] WindowProc GetWindowProc(HWND window) override;
+    WindowProc SetWindowProc(HWND window, WindowProc proc) override;
+    bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool SetTimer(HWND window, UINT_PTR id, UINT elapseMs) override;
+    bool KillTimer(HWND window, UINT_PTR id) override;
+    bool SetForegroundWindow(HWND window) override;
+    bool ShowWindow(HWND window, int command) override;
+    [[nodiscard]] bool IsWindowVisible(HWND window) override;
+    bool GetCursorPos(TPoint& point) override;
+    [[nodiscard]] std::int16_t GetAsyncKeyState(int virtualKey) override;
+    [[nodiscard]] UINT GetDoubleClickTime() override;
+    int TrackPopupMenu(const std::vector<MenuEntry>& entries, TPoint at) override;
+    [[nodiscard]] HWND ApplicationWindow() override { return kApplicationWindow; }
+    [[nodiscard]] HWND MainFormWindow() override { return m_mainWindow ? kMainFormWindow : 0; }
+    [[nodiscard]] bool MainFormVisible() override;
+    void SetMainFormVisible(bool visible) override;
+    [[nodiscard]] TWindowState MainFormWindowState() override;
+    void SetMainFormWindowState(TWindowState state) override;
+    [[nodiscard]] bool MainFormIsMdiForm() override { return false; }
+    void ApplicationRestore() override;
+    void SetShowMainForm(bool show) override { m_showMainForm = show; }
+    void ProcessMessages() override;
+
+    // Whether the main window should be shown when the program starts running.
+    [[nodiscard]] bool showMainForm() const { return m_showMainForm; }
+    // Replaces the question "is a tray host there?" (QSystemTrayIcon::isSystemTrayAvailable).
+    void setAvailabilityProbe(AvailabilityProbe probe);
+    // One look for a tray host that came or went; the poll timer runs it.
+    void checkTrayHost();
+    // The Qt icon standing for (window, identifier), or nullptr.
+    [[nodiscard]] QSystemTrayIcon* trayIcon(HWND window, UINT id) const;
+    // The callback message for a desktop-reported action on (window, identifier), as activated() sends it.
+    void deliverActivation(HWND window, UINT id, TrayActivation activation);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Window {
+        std::shared_ptr<WindowProc> proc;
+    };
+    // The Qt objects are children of the platform; one that goes while it may be emitting is deleted later.
+    struct TrayEntry {
+        QSystemTrayIcon* icon = nullptr;
+        UINT callbackMessage = 0;
+        UINT version = 0;
+    };
+    using IconKey = std::pair<HWND, UINT>;
+    using TimerKey = std::pair<HWND, UINT_PTR>;
+
+    // Runs the window's procedure behind the guard that keeps exceptions out of Qt.
+    LRESULT deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void applyFields(TrayEntry& entry, const NotifyIconData& data);
+    void applyBalloon(TrayEntry& entry, const NotifyIconData& data);
+    [[nodiscard]] QWidget* widgetFor(HWND window) const;
+    [[nodiscard]] bool trayAvailable() const;
+    void forgetTrayIcons();
+    void reportError(const std::string& message) const;
+
+    QPointer<QWidget> m_mainWindow;
+    ErrorHandler m_onError;
+    AvailabilityProbe m_probe;
+    bool m_showMainForm = true;
+
+    std::map<HWND, Window> m_windows;
+    HWND m_nextWindow = 0x100;
+
+    std::map<IconKey, TrayEntry> m_tray;
+    std::map<HICON, QIcon> m_icons;
+    HICON m_nextIcon = 0x1000;
+
+    std::map<std::string, UINT> m_registered;
+    UINT m_taskbarCreated = 0;
+    QTimer* m_trayPoll;
+    bool m_trayWasAvailable = false;
+
+    std::map<TimerKey, QTimer*> m_timers;
+};
+
+// The balloon icon Qt shows for the notification area's information flag.
+[[nodiscard]] QSystemTrayIcon::MessageIcon BalloonIconFor(DWORD infoFlags);
+// The action the desktop reported, in the program's terms; nothing for a reason Qt does not know.
+[[nodiscard]] std::optional<TrayActivation> ActivationFor(QSystemTrayIcon::ActivationReason reason);
+// A Windows-1252 text of the request record as Qt text.
+[[nodiscard]] QString DecodeWindows1252(const std::string& bytes);
+
+} // namespace hourlink
