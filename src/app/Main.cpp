@@ -15,9 +15,12 @@
 #include <QToolButton>
 
 #include "AppIcon.h"
+#include "ChartView.h"
 #include "Clock.h"
 #include "Dialogs.h"
+#include "SevenDays.h"
 #include "TBevel.h"
+#include "TChart.h"
 
 namespace hourlink {
 namespace {
@@ -65,9 +68,12 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
 TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateComponents() {
-    Chart1 = new QWidget(this);
-    Chart1->setGeometry(8, 8, 553, 297);
+    Chart1 = new TChart(this);
+    const ChartView view = ConfigureChart1(*Chart1);
+    SerieGiorno = &view.SerieGiorno;
+    SerieMedia = &view.SerieMedia;
     Chart1->setToolTip(QStringLiteral("Daily timing chart"));
+    Chart1->SetFormatSettings(m_format);
 
     MainTimer = new QTimer(this);
     MainTimer->setInterval(1000);
@@ -196,10 +202,13 @@ void TMainForm::sbElencoClick() {
     Memo1->show();
 }
 
-void TMainForm::UpdateChart() {}
+void TMainForm::UpdateChart() {
+    RebuildChart(m_log, m_services.clock, m_format, *Chart1, *SerieGiorno, *SerieMedia);
+}
 
 void TMainForm::SetFormatSettings(const FormatSettings& format) {
     m_format = format;
+    Chart1->SetFormatSettings(format);
 }
 
 void TMainForm::SetStatus(const std::string& text) {

@@ -20,7 +20,10 @@ namespace hourlink {
 class Clock;
 class ConnectionState;
 class Dialogs;
+class TBarSeries;
 class TBevel;
+class TChart;
+class TLineSeries;
 
 inline constexpr const char* kApplicationTitle = "Pellandra Hourlink 2.0";
 
@@ -54,6 +57,9 @@ public:
     void sbGraficoClick();
     void sbElencoClick();
 
+    // Rebuilds the chart from the log: at start-up, on the refresh tick and when a connection ends.
+    void UpdateChart();
+
     [[nodiscard]] bool Recording() const { return m_recorder.Recording(); }
     [[nodiscard]] DateTime TodayTotal() const { return m_recorder.TodayTotal(); }
     [[nodiscard]] bool Created() const { return m_created; }
@@ -64,9 +70,10 @@ public:
     void EndSession();
 
     // Components, in the order the window declares them; each is owned by the window.
-    QWidget* Chart1 = nullptr;
+    TChart* Chart1 = nullptr;
     QTimer* MainTimer = nullptr;
     QLabel* LabelState = nullptr;
+    TBarSeries* SerieGiorno = nullptr; // inside Chart1
     QPushButton* BitBtn1 = nullptr;
     QCheckBox* CBLimit = nullptr;
     QComboBox* CBox = nullptr;
@@ -74,6 +81,7 @@ public:
     QTimer* RefreshTimer = nullptr;
     TBevel* Bevel1 = nullptr;
     TBevel* Bevel2 = nullptr;
+    TLineSeries* SerieMedia = nullptr; // inside Chart1
     QToolButton* sbGrafico = nullptr;
     QToolButton* sbElenco = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
@@ -87,7 +95,6 @@ private:
     void CreateComponents();
     // Runs a handler through the guard once the start-up sequence has finished.
     void Handle(const std::function<void()>& handler);
-    void UpdateChart();
     [[nodiscard]] DateTime TodayTime();
 
     // RecorderView

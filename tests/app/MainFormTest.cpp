@@ -19,6 +19,8 @@
 #include "ConnectionState.h"
 #include "FakeDialogs.h"
 #include "RecordFile.h"
+#include "TBevel.h"
+#include "TChart.h"
 #include "TempDir.h"
 
 namespace hourlink {
@@ -61,7 +63,7 @@ TEST_F(MainFormTest, EveryControlStandsWhereTheWindowPutsIt) {
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
     const std::vector<std::pair<QWidget*, ControlCase>> controls = {
-        {form->Chart1, {"Chart1", {8, 8, 553, 297}, "", "Daily timing chart", true}},
+        {static_cast<QWidget*>(form->Chart1), {"Chart1", {8, 8, 553, 297}, "", "Daily timing chart", true}},
         {form->Memo1, {"Memo1", {8, 8, 553, 297}, "", "", false}},
         {form->BitBtn1, {"BitBtn1", {568, 272, 89, 33}, "&Close", "", true}},
         {form->CBLimit, {"CBLimit", {568, 8, 81, 17}, "Alert limit", "Checks for AUP limit", true}},
@@ -69,8 +71,8 @@ TEST_F(MainFormTest, EveryControlStandsWhereTheWindowPutsIt) {
         {form->BtnHelp, {"BtnHelp", {568, 232, 89, 33}, "&Help", "", true}},
         {form->sbGrafico, {"sbGrafico", {568, 96, 89, 22}, "grafico", "", true}},
         {form->sbElenco, {"sbElenco", {568, 128, 89, 22}, "elenco", "", true}},
-        {reinterpret_cast<QWidget*>(form->Bevel1), {"Bevel1", {568, 25, 89, 39}, "", "", true}},
-        {reinterpret_cast<QWidget*>(form->Bevel2), {"Bevel2", {569, 217, 89, 7}, "", "", true}},
+        {form->Bevel1, {"Bevel1", {568, 25, 89, 39}, "", "", true}},
+        {form->Bevel2, {"Bevel2", {569, 217, 89, 7}, "", "", true}},
     };
     for (const auto& [widget, c] : controls) {
         SCOPED_TRACE(c.name);

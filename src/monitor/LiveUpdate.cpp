@@ -1,0 +1,36 @@
+#include "LiveUpdate.h"
+
+#include "TimeText.h"
+
+namespace hourlink {
+namespace {
+
+// Cuts a UTF-8 text to at most `limit` characters.
+std::string FirstCharacters(const std::string& text, std::size_t limit) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && count++ == limit) {
+            return text.substr(0, i);
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+void LiveUpdate(const LiveUpdateInput& input, LiveSeries& serieGiorno, LiveSeries& serieMedia, LiveTray& tray,
+                const FormatSettings& format) {
+    const bool built = serieGiorno.Count() >= kLiveSeriesPoints && serieMedia.Count() >= kLiveSeriesPoints;
+    if (built) {
+        serieGiorno.SetYValue(kTodayPoint, input.todayTotal * kHoursPerDay);
+        serieGiorno.SetPointLabel(kTodayPoint, DurationText(input.todayTotal, format));
+        serieMedia.SetYValue(kTodayPoint, serieGiorno.TotalAbs() / kLiveSeriesPoints);
+        serieMedia.SetPointLabel(kTodayPoint, DurationText(serieMedia.GetYValue(kTodayPoint) / kHoursPerDay, format));
+    }
+    tray.SetHint(FirstCharacters("today time is " + DurationText(input.todayTotal, format), kHintLimit));
+    if (built && input.alertChecked && serieMedia.GetYValue(kTodayPoint) > input.timeLimit * kHoursPerDay) {
+        tray.ShowInfoBalloon(kAlertTitle, serieMedia.GetPointLabel(kTodayPoint), 10);
+    }
+}
+
+} // namespace hourlink
