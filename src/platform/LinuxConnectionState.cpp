@@ -6,9 +6,12 @@
 #include <fcntl.h>
 #include <net/if.h>
 #include <sstream>
+#include <string_view>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace hourlink {
 namespace {
@@ -41,11 +44,50 @@ std::string ReadSmallFile(const std::string& path) {
     return text;
 }
 
-unsigned ParseHex(const std::string& text) {
+unsigned ParseHex(std::string_view text) {
     unsigned value = 0;
-    std::istringstream in(text);
-    in >> std::hex >> value;
-    return in ? value : 0;
+    for (char c : text) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) {
+            return 0;
+        }
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    return value;
+}
+
+// Splits a line into its blank-separated fields, keeping at most `max` of them.
+std::vector<std::string_view> Fields(std::string_view line, std::size_t max) {
+    std::vector<std::string_view> fields;
+    std::size_t i = 0;
+    while (i < line.size() && fields.size() < max) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+            ++i;
+        }
+        const std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
+            ++i;
+        }
+        if (i > start) {
+            fields.push_back(line.substr(start, i - start));
+        }
+    }
+    return fields;
+}
+
+// Calls `visit` for every line of a text.
+template <class Visit> void ForEachLine(std::string_view text, Visit visit) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        visit(text.substr(0, end));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(end + 1);
+    }
 }
 
 } // namespace
@@ -66,29 +108,24 @@ std::string LinuxConnectionState::DefaultRouteInterface(const std::string& ipv4R
             found += found.empty() ? name : " " + name;
         }
     };
-    // Iface Destination Gateway Flags RefCnt Use Metric Mask MTU Window IRTT
-    std::istringstream v4(ipv4Routes);
-    std::string line;
-    std::getline(v4, line); // header
-    while (std::getline(v4, line)) {
-        std::istringstream fields(line);
-        std::string iface, destination, gateway, flags, refcnt, use, metric, mask;
-        if (fields >> iface >> destination >> gateway >> flags >> refcnt >> use >> metric >> mask &&
-            destination == "00000000" && mask == "00000000") {
-            consider(iface, ParseHex(flags));
+    // Iface Destination Gateway Flags RefCnt Use Metric Mask MTU Window IRTT, after a header line
+    bool header = true;
+    ForEachLine(ipv4Routes, [&](std::string_view line) {
+        if (std::exchange(header, false)) {
+            return;
         }
-    }
+        const auto f = Fields(line, 8);
+        if (f.size() == 8 && f[1] == "00000000" && f[7] == "00000000") {
+            consider(std::string(f[0]), ParseHex(f[3]));
+        }
+    });
     // destination prefix-length source prefix-length next-hop metric refcnt use flags device
-    std::istringstream v6(ipv6Routes);
-    while (std::getline(v6, line)) {
-        std::istringstream fields(line);
-        std::string destination, prefix, source, sourcePrefix, nextHop, metric, refcnt, use, flags, device;
-        if (fields >> destination >> prefix >> source >> sourcePrefix >> nextHop >> metric >> refcnt >> use >> flags >>
-                device &&
-            destination == std::string(32, '0') && prefix == "00") {
-            consider(device, ParseHex(flags));
+    ForEachLine(ipv6Routes, [&](std::string_view line) {
+        const auto f = Fields(line, 10);
+        if (f.size() == 10 && f[0] == "00000000000000000000000000000000" && f[1] == "00") {
+            consider(std::string(f[9]), ParseHex(f[8]));
         }
-    }
+    });
     return found;
 }
 
@@ -106,16 +143,19 @@ bool LinuxConnectionState::InterfaceRunning(const std::string& name) const {
 }
 
 bool LinuxConnectionState::InternetGetConnectedState() {
-    const std::string names =
-        DefaultRouteInterface(ReadSmallFile(m_procNet + "/route"), ReadSmallFile(m_procNet + "/ipv6_route"));
-    std::istringstream list(names);
-    std::string name;
-    while (list >> name) {
-        if (InterfaceRunning(name)) {
-            return true;
+    // The IPv6 table is read only when no IPv4 default route leads anywhere.
+    auto anyRunning = [this](const std::string& names) {
+        std::istringstream list(names);
+        std::string name;
+        while (list >> name) {
+            if (InterfaceRunning(name)) {
+                return true;
+            }
         }
-    }
-    return false;
+        return false;
+    };
+    return anyRunning(DefaultRouteInterface(ReadSmallFile(m_procNet + "/route"), {})) ||
+           anyRunning(DefaultRouteInterface({}, ReadSmallFile(m_procNet + "/ipv6_route")));
 }
 
 } // namespace hourlink

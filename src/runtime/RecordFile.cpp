@@ -1,6 +1,7 @@
 #include "RecordFile.h"
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -17,21 +18,30 @@ namespace {
     throw EInOutError(IoCodeFromErrno(err, op));
 }
 
+// The log stores little-endian doubles; on a little-endian machine that is a plain copy.
 void PutLE(unsigned char* out, double value) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    for (int i = 0; i < 8; ++i) {
-        out[i] = static_cast<unsigned char>(bits >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &value, sizeof value);
+    } else {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        for (int i = 0; i < 8; ++i) {
+            out[i] = static_cast<unsigned char>(bits >> (8 * i));
+        }
     }
 }
 
 double GetLE(const unsigned char* in) {
-    std::uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i) {
-        bits |= static_cast<std::uint64_t>(in[i]) << (8 * i);
-    }
     double value = 0;
-    std::memcpy(&value, &bits, sizeof value);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, in, sizeof value);
+    } else {
+        std::uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i) {
+            bits |= static_cast<std::uint64_t>(in[i]) << (8 * i);
+        }
+        std::memcpy(&value, &bits, sizeof value);
+    }
     return value;
 }
 
@@ -109,15 +119,25 @@ ConnectionRecord RecordFile::Read() {
 }
 
 void RecordFile::ReadAll(const std::function<void(const ConnectionRecord&)>& visit) {
+    ReadAllBlocks([&visit](std::span<const ConnectionRecord> block) {
+        for (const ConnectionRecord& record : block) {
+            visit(record);
+        }
+    });
+}
+
+void RecordFile::ReadAllBlocks(const std::function<void(std::span<const ConnectionRecord>)>& visit) {
     constexpr std::int64_t kBlockRecords = 4096;
-    std::array<unsigned char, kBlockRecords * kRecordSize> buffer{};
+    std::vector<unsigned char> buffer(kBlockRecords * kRecordSize);
+    std::vector<ConnectionRecord> records(kBlockRecords);
     for (;;) {
         const std::int64_t got = ReadAt(m_fd, buffer.data(), static_cast<std::int64_t>(buffer.size()), m_position);
         const std::int64_t whole = got / kRecordSize;
         for (std::int64_t i = 0; i < whole; ++i) {
-            m_position += kRecordSize;
-            visit(Decode(buffer.data() + i * kRecordSize));
+            records[static_cast<std::size_t>(i)] = Decode(buffer.data() + i * kRecordSize);
         }
+        m_position += whole * kRecordSize;
+        visit(std::span<const ConnectionRecord>(records.data(), static_cast<std::size_t>(whole)));
         if (got % kRecordSize != 0) {
             throw EInOutError(IoCode::ReadBeyondEnd);
         }

@@ -46,6 +46,8 @@ public:
     // visit in order. A trailing piece shorter than a record fails as Read does, after the whole
     // records before it have been visited.
     void ReadAll(const std::function<void(const ConnectionRecord&)>& visit);
+    // The same, handing over a block of records at a time.
+    void ReadAllBlocks(const std::function<void(std::span<const ConnectionRecord>)>& visit);
     // Writes at the write position; fewer than 16 bytes written is "Disk full".
     void Write(const ConnectionRecord& record);
     // Writes several records at the write position in one go, with the same checks.

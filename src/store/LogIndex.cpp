@@ -26,13 +26,6 @@ FileIdentity IdentityOf(const RecordFile& file) {
     return id;
 }
 
-double Contribution(const ConnectionRecord& record, double lo, double hi) {
-    if (!std::isfinite(record.start) || !std::isfinite(record.end)) {
-        return 0.0;
-    }
-    return std::max(0.0, std::min(record.end, hi) - std::max(record.start, lo));
-}
-
 void LogIndex::Block::Add(const ConnectionRecord& record) {
     ++count;
     if (!std::isfinite(record.start) || !std::isfinite(record.end)) {
@@ -59,14 +52,23 @@ std::vector<double> LogIndex::FullPass(RecordFile& file, const std::vector<std::
     std::vector<double> sums(windows.size(), 0.0);
     std::vector<Block> blocks;
     file.Seek(0);
-    file.ReadAll([&](const ConnectionRecord& record) {
+    file.ReadAllBlocks([&](std::span<const ConnectionRecord> records) {
+        // Window by window over the block keeps each sum in file order, as a record-by-record pass would.
         for (std::size_t w = 0; w < windows.size(); ++w) {
-            sums[w] += Contribution(record, windows[w].first, windows[w].second);
+            const double lo = windows[w].first;
+            const double hi = windows[w].second;
+            double sum = sums[w];
+            for (const ConnectionRecord& record : records) {
+                sum += Contribution(record, lo, hi);
+            }
+            sums[w] = sum;
         }
-        if (blocks.empty() || blocks.back().count == kBlockRecords) {
-            blocks.emplace_back();
+        for (const ConnectionRecord& record : records) {
+            if (blocks.empty() || blocks.back().count == kBlockRecords) {
+                blocks.emplace_back();
+            }
+            blocks.back().Add(record);
         }
-        blocks.back().Add(record);
     });
     // Reaching here means the file holds whole records only.
     m_blocks = std::move(blocks);

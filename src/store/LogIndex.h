@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -27,7 +29,12 @@ struct FileIdentity {
 
 // The contribution of one record to a window: the part of [start, end) inside [lo, hi), never
 // negative; records that are not finite add nothing.
-[[nodiscard]] double Contribution(const ConnectionRecord& record, double lo, double hi);
+[[nodiscard]] inline double Contribution(const ConnectionRecord& record, double lo, double hi) {
+    if (!std::isfinite(record.start) || !std::isfinite(record.end)) {
+        return 0.0;
+    }
+    return std::max(0.0, std::min(record.end, hi) - std::max(record.start, lo));
+}
 
 // A summary of the log, block by block, that lets a sum skip the blocks whose records cannot reach a
 // window, plus the sums already taken. Skipped records would each add exactly +0.0, so every sum is
