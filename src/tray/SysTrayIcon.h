@@ -30,9 +30,10 @@ public:
     // A single flag is a set of one, so a flag may stand where a set is wanted.
     constexpr TShiftState(Flag flag) : m_bits(flag) {}
     [[nodiscard]] constexpr bool Contains(Flag flag) const { return (m_bits & flag) != 0; }
-    [[nodiscard]] constexpr TShiftState operator+(TShiftState other) const {
-        return TShiftState(static_cast<std::uint8_t>(m_bits | other.m_bits));
+    [[nodiscard]] friend constexpr TShiftState operator+(TShiftState a, TShiftState b) {
+        return TShiftState(static_cast<std::uint8_t>(a.m_bits | b.m_bits));
     }
+    [[nodiscard]] friend constexpr TShiftState operator+(Flag a, Flag b) { return TShiftState(a) + TShiftState(b); }
     constexpr bool operator==(const TShiftState&) const = default;
 
 private:

@@ -1,0 +1,242 @@
+#include "QtTrayPlatform.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace hourlink {
+namespace {
+
+struct Message {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool operator==(const Message&) const = default;
+};
+
+class QtTrayPlatformTest : public ::testing::Test {
+protected:
+    QtTrayPlatformTest() {
+        platform.setAvailabilityProbe([this] { return trayThere; });
+    }
+
+    // A hidden window that writes down what it receives.
+    HWND recorder() {
+        return platform.CreateMessageWindow([this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+            received.push_back(Message{window, message, wParam, lParam});
+            return LRESULT{0};
+        });
+    }
+    // Puts a recorder in front of one of the main window's two roles.
+    void record(HWND role) {
+        platform.SetWindowProc(role, [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+            received.push_back(Message{window, message, wParam, lParam});
+            return LRESULT{0};
+        });
+    }
+    static NotifyIconData request(HWND window, UINT id, const std::string& tip = "") {
+        NotifyIconData data{};
+        data.cbSize = sizeof(NotifyIconData);
+        data.hWnd = static_cast<std::uint32_t>(window);
+        data.uID = id;
+        data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        data.uCallbackMessage = 2048;
+        std::copy(tip.begin(), tip.end(), data.szTip.begin());
+        return data;
+    }
+    [[nodiscard]] std::vector<UINT> codes() const {
+        std::vector<UINT> result;
+        for (const Message& m : received) {
+            result.push_back(static_cast<UINT>(m.lParam));
+        }
+        return result;
+    }
+    // Runs the event loop until the condition holds or the time is up.
+    template <typename Condition> bool waitFor(Condition condition, int ms = 1000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition() && clock.elapsed() < ms) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return condition();
+    }
+
+    QWidget window;
+    bool trayThere = true;
+    std::vector<std::string> errors;
+    QtTrayPlatform platform{&window, [this](const std::string& message) { errors.push_back(message); }};
+    std::vector<Message> received;
+};
+
+TEST(DecodeWindows1252Test, SingleBytesBecomeTheirCharacters) {
+    EXPECT_EQ(DecodeWindows1252("La media connessioni \xE8 superiore"),
+              QString::fromUtf8("La media connessioni è superiore"));
+    EXPECT_EQ(DecodeWindows1252("\x80\x9F\xA0"), QString::fromUtf8("€Ÿ\u00A0"));
+    EXPECT_EQ(DecodeWindows1252(""), QString());
+}
+
+TEST(ActivationForTest, EveryReasonQtKnowsHasItsAction) {
+    EXPECT_EQ(ActivationFor(QSystemTrayIcon::Trigger), TrayActivation::Trigger);
+    EXPECT_EQ(ActivationFor(QSystemTrayIcon::DoubleClick), TrayActivation::DoubleClick);
+    EXPECT_EQ(ActivationFor(QSystemTrayIcon::Context), TrayActivation::Context);
+    EXPECT_EQ(ActivationFor(QSystemTrayIcon::MiddleClick), TrayActivation::MiddleClick);
+    EXPECT_FALSE(ActivationFor(QSystemTrayIcon::Unknown).has_value());
+    EXPECT_EQ(BalloonIconFor(NIIF_INFO), QSystemTrayIcon::Information);
+    EXPECT_EQ(BalloonIconFor(NIIF_ERROR), QSystemTrayIcon::Critical);
+    EXPECT_EQ(BalloonIconFor(NIIF_NONE), QSystemTrayIcon::NoIcon);
+}
+
+TEST_F(QtTrayPlatformTest, AddIsRefusedWithoutATrayOrForAnIconAlreadyIn) {
+    const HWND target = recorder();
+    trayThere = false;
+    EXPECT_FALSE(platform.Shell_NotifyIcon(NIM_ADD, request(target, 1)));
+    EXPECT_EQ(platform.trayIcon(target, 1), nullptr);
+    trayThere = true;
+    EXPECT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, request(target, 1)));
+    EXPECT_FALSE(platform.Shell_NotifyIcon(NIM_ADD, request(target, 1)));
+    EXPECT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, request(target, 2)));
+}
+
+TEST_F(QtTrayPlatformTest, ChangeRemoveAndVersionNeedAKnownIcon) {
+    const HWND target = recorder();
+    for (DWORD message : {NIM_MODIFY, NIM_DELETE, NIM_SETVERSION}) {
+        EXPECT_FALSE(platform.Shell_NotifyIcon(message, request(target, 1))) << message;
+    }
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, request(target, 1)));
+    EXPECT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, request(target, 1)));
+    EXPECT_TRUE(platform.Shell_NotifyIcon(NIM_SETVERSION, request(target, 1)));
+    EXPECT_TRUE(platform.Shell_NotifyIcon(NIM_DELETE, request(target, 1)));
+    EXPECT_EQ(platform.trayIcon(target, 1), nullptr);
+    NotifyIconData wrongSize = request(target, 1);
+    wrongSize.cbSize = 88;
+    EXPECT_FALSE(platform.Shell_NotifyIcon(NIM_ADD, wrongSize));
+}
+
+TEST_F(QtTrayPlatformTest, TheTipAndTheImageReachTheQtIcon) {
+    const HWND target = recorder();
+    NotifyIconData data = request(target, 1, "today time is 1:00:00 \xE8");
+    data.hIcon = platform.CreateIcon(IconImage{32, 32, std::vector<std::uint32_t>(32 * 32, 0xFF2060A0)});
+    ASSERT_NE(data.hIcon, 0U);
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, data));
+    QSystemTrayIcon* icon = platform.trayIcon(target, 1);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->toolTip(), QString::fromUtf8("today time is 1:00:00 è"));
+    EXPECT_EQ(icon->icon().pixmap(32, 32).toImage().pixel(5, 5), 0xFF2060A0U);
+
+    data = request(target, 1);
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, data));
+    EXPECT_TRUE(icon->toolTip().isEmpty());
+    EXPECT_TRUE(icon->icon().isNull());
+    EXPECT_EQ(platform.CreateIcon(IconImage{32, 32, {}}), 0U);
+}
+
+TEST_F(QtTrayPlatformTest, ActivationsBecomeTheCallbackCodesOfTheIcon) {
+    const HWND target = recorder();
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, request(target, 9)));
+    QSystemTrayIcon* icon = platform.trayIcon(target, 9);
+    ASSERT_NE(icon, nullptr);
+
+    emit icon->activated(QSystemTrayIcon::Trigger);
+    ASSERT_EQ(received.size(), 2U);
+    EXPECT_EQ(received[0], (Message{target, 2048, 9, WM_LBUTTONDOWN}));
+    EXPECT_EQ(received[1], (Message{target, 2048, 9, WM_LBUTTONUP}));
+
+    received.clear();
+    emit icon->activated(QSystemTrayIcon::DoubleClick);
+    emit icon->activated(QSystemTrayIcon::Context);
+    emit icon->activated(QSystemTrayIcon::MiddleClick);
+    emit icon->activated(QSystemTrayIcon::Unknown);
+    emit icon->messageClicked();
+    EXPECT_EQ(codes(), (std::vector<UINT>{WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONDOWN,
+                                          WM_MBUTTONUP, NIN_BALLOONUSERCLICK}));
+
+    received.clear();
+    NotifyIconData version = request(target, 9);
+    version.uVersion = NOTIFYICON_VERSION;
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_SETVERSION, version));
+    emit icon->activated(QSystemTrayIcon::Context);
+    EXPECT_EQ(codes(), (std::vector<UINT>{WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU}));
+}
+
+TEST_F(QtTrayPlatformTest, ATrayHostThatAppearsIsAnnouncedAndOneThatGoesTakesTheIcons) {
+    record(QtTrayPlatform::kApplicationWindow);
+    const HWND target = recorder();
+    trayThere = false;
+    const UINT taskbarCreated = platform.RegisterWindowMessage("TaskbarCreated");
+    EXPECT_EQ(platform.RegisterWindowMessage("TaskbarCreated"), taskbarCreated);
+    platform.checkTrayHost();
+    EXPECT_TRUE(received.empty());
+
+    trayThere = true;
+    platform.checkTrayHost();
+    ASSERT_EQ(received.size(), 1U);
+    EXPECT_EQ(received[0].window, QtTrayPlatform::kApplicationWindow);
+    EXPECT_EQ(received[0].message, taskbarCreated);
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, request(target, 1)));
+
+    trayThere = false;
+    platform.checkTrayHost();
+    EXPECT_EQ(platform.trayIcon(target, 1), nullptr);
+    EXPECT_EQ(received.size(), 1U);
+}
+
+TEST_F(QtTrayPlatformTest, TheMainWindowsMinimiseAndShowReachTheirFilters) {
+    record(QtTrayPlatform::kApplicationWindow);
+    record(QtTrayPlatform::kMainFormWindow);
+    window.show();
+    ASSERT_TRUE(waitFor([this] { return !received.empty(); }));
+    EXPECT_NE(
+        std::find(received.begin(), received.end(), Message{QtTrayPlatform::kMainFormWindow, WM_SHOWWINDOW, 1, 0}),
+        received.end());
+
+    received.clear();
+    window.showMinimized();
+    const Message minimised{QtTrayPlatform::kApplicationWindow, WM_SIZE, SIZE_MINIMIZED, 0};
+    EXPECT_EQ(std::find(received.begin(), received.end(), minimised), received.end()) << "posted, not sent";
+    EXPECT_TRUE(waitFor([&] { return std::find(received.begin(), received.end(), minimised) != received.end(); }));
+    EXPECT_EQ(platform.MainFormWindowState(), TWindowState::wsMinimized);
+
+    platform.SetMainFormVisible(false);
+    EXPECT_FALSE(platform.IsWindowVisible(QtTrayPlatform::kApplicationWindow));
+    platform.ApplicationRestore();
+    EXPECT_TRUE(platform.MainFormVisible());
+    EXPECT_EQ(platform.MainFormWindowState(), TWindowState::wsNormal);
+}
+
+TEST_F(QtTrayPlatformTest, TimersTickUntilKilled) {
+    const HWND target = recorder();
+    ASSERT_TRUE(platform.SetTimer(target, 77, 10));
+    ASSERT_TRUE(waitFor([this] { return received.size() >= 2; }));
+    EXPECT_EQ(received[0], (Message{target, WM_TIMER, 77, 0}));
+    EXPECT_TRUE(platform.KillTimer(target, 77));
+    EXPECT_FALSE(platform.KillTimer(target, 77));
+    const std::size_t ticks = received.size();
+    waitFor([] { return false; }, 100);
+    EXPECT_EQ(received.size(), ticks);
+    EXPECT_FALSE(platform.SetTimer(0xDEAD, 1, 10));
+}
+
+TEST_F(QtTrayPlatformTest, PostedMessagesArriveFromTheLoopAndErrorsGoToTheHandler) {
+    const HWND target = platform.CreateMessageWindow([](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message == WM_USER) {
+            throw std::runtime_error("Disk full");
+        }
+        return 0;
+    });
+    ASSERT_TRUE(platform.PostMessage(target, WM_USER, 0, 0));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(waitFor([this] { return !errors.empty(); }));
+    EXPECT_EQ(errors, (std::vector<std::string>{"Disk full"}));
+    EXPECT_TRUE(platform.DestroyWindow(target));
+    EXPECT_FALSE(platform.PostMessage(target, WM_USER, 0, 0));
+    EXPECT_FALSE(platform.DestroyWindow(QtTrayPlatform::kApplicationWindow));
+}
+
+} // namespace
+} // namespace hourlink
