@@ -18,8 +18,9 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "ChartBench";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: tearing it down among the static objects at exit crashes.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 struct Week {

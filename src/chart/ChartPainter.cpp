@@ -71,6 +71,8 @@ QFont ChartFont() {
     QFont font(QStringLiteral("Liberation Sans"));
     font.setPixelSize(11);
     font.setStyleHint(QFont::SansSerif);
+    // Plain pixels in the exact text colour, as the chart's texts have always been drawn.
+    font.setStyleStrategy(QFont::NoAntialias);
     return font;
 }
 
