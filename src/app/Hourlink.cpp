@@ -7,6 +7,7 @@
 #include "Main.h"
 #include "QtDialogs.h"
 #include "QtFormatSettings.h"
+#include "QtShell.h"
 #include "SessionEnd.h"
 #include "SystemClock.h"
 
@@ -21,7 +22,9 @@ int main(int argc, char* argv[]) {
     QtDialogs dialogs{QString::fromUtf8(kApplicationTitle)};
     LinuxConnectionState connection;
     SystemClock clock;
-    TMainForm form({dialogs, connection, clock, FormatSettingsFromLocale(QLocale::system())});
+    QtShell shell;
+    TMainForm form({dialogs, connection, clock, shell, FormatSettingsFromLocale(QLocale::system()),
+                    QCoreApplication::applicationFilePath().toStdString()});
 
     SessionEnd sessionEnd;
     QObject::connect(&sessionEnd, &SessionEnd::Ending, &form, [&form] { form.EndSession(); });

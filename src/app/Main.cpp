@@ -17,8 +17,12 @@
 #include "AppIcon.h"
 #include "ChartView.h"
 #include "Clock.h"
+#include "ConnectionList.h"
 #include "Dialogs.h"
+#include "LimitSettings.h"
+#include "ReadmeCheck.h"
 #include "SevenDays.h"
+#include "Shell.h"
 #include "TBevel.h"
 #include "TChart.h"
 
@@ -107,11 +111,14 @@ void TMainForm::CreateComponents() {
     CBox->setEditText(QStringLiteral("AUP 1"));
     CBox->lineEdit()->installEventFilter(this);
     CBox->lineEdit()->setReadOnly(true); // no paste, cut or drop either
+    // A choice with the mouse or the arrow keys, also of the entry already shown.
+    connect(CBox, &QComboBox::activated, this, [this] { Handle([this] { CBoxClick(); }); });
 
     BtnHelp = new QPushButton(HelpGlyph(), QStringLiteral("&Help"), this);
     BtnHelp->setGeometry(568, 232, 89, 33);
     BtnHelp->setIconSize(QSize(18, 18));
     BtnHelp->setAutoDefault(false);
+    connect(BtnHelp, &QPushButton::clicked, this, [this] { Handle([this] { BtnHelpClick(); }); });
 
     RefreshTimer = new QTimer(this);
     RefreshTimer->setInterval(8000);
@@ -167,6 +174,34 @@ void TMainForm::FormCreate() {
         SetStatus("Database ok");
     }
     UpdateChart();
+    ReadSettings();
+}
+
+void TMainForm::ReadSettings() {
+    m_iniFileName = IniFileNameFor(m_services.executablePath);
+    CBox->setEditText(QString::fromStdString(ReadTimeLimitText(m_iniFileName)));
+    ParseTimeLimit();
+}
+
+void TMainForm::ParseTimeLimit() {
+    m_timeLimit = hourlink::ParseTimeLimit(CBox->currentText().toStdString(), m_format);
+}
+
+void TMainForm::CBoxClick() {
+    if (m_iniFileName.empty()) {
+        // A start-up that failed before its settings step still knows where the file belongs.
+        m_iniFileName = IniFileNameFor(m_services.executablePath);
+    }
+    WriteTimeLimitText(m_iniFileName, CBox->currentText().toStdString());
+    ParseTimeLimit();
+}
+
+void TMainForm::BtnHelpClick() {
+    if (ReadmeCheckPasses()) {
+        m_services.shell.OpenDocument(kReadmeFileName);
+    } else {
+        m_services.dialogs.ShowMessage(HelpMessage());
+    }
 }
 
 void TMainForm::MainTimerEvent() {
@@ -190,6 +225,10 @@ void TMainForm::CBoxKeyPress(QChar& key) {
 
 void TMainForm::RefreshTimerTimer() {
     UpdateChart();
+    if (m_recorder.Recording()) {
+        return;
+    }
+    SetStatus(m_statusRotation.NextText(m_services.clock.Now(), m_format));
 }
 
 void TMainForm::sbGraficoClick() {
@@ -200,6 +239,22 @@ void TMainForm::sbGraficoClick() {
 void TMainForm::sbElencoClick() {
     Chart1->hide();
     Memo1->show();
+    Memo1->clear();
+    // The text goes in at once; lines gathered before a failing read stay in the list.
+    QString text;
+    const auto show = [&] { Memo1->setPlainText(text); };
+    try {
+        BuildConnectionList(m_services.clock.Now(), m_format, [&text](const std::string& line) {
+            if (!text.isEmpty()) {
+                text += QLatin1Char('\n');
+            }
+            text += QString::fromStdString(line);
+        });
+    } catch (...) {
+        show();
+        throw;
+    }
+    show();
 }
 
 void TMainForm::UpdateChart() {

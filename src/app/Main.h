@@ -5,6 +5,7 @@
 #include "ConnectionRecorder.h"
 #include "FormatSettings.h"
 #include "HandlerGuard.h"
+#include "StatusLine.h"
 #include "iodata.h"
 
 class QCheckBox;
@@ -20,6 +21,7 @@ namespace hourlink {
 class Clock;
 class ConnectionState;
 class Dialogs;
+class Shell;
 class TBarSeries;
 class TBevel;
 class TChart;
@@ -32,7 +34,10 @@ struct MainFormServices {
     Dialogs& dialogs;
     ConnectionState& connection;
     const Clock& clock;
+    Shell& shell;
     FormatSettings format;
+    // Where the running program lives; the settings file stands beside it.
+    std::string executablePath;
 };
 
 // The program's one window: it owns every component for the life of the process, runs the start-up
@@ -52,7 +57,9 @@ public:
     void FormCreate();
     void MainTimerEvent();
     void FormClose(TCloseAction& action);
+    void CBoxClick();
     void CBoxKeyPress(QChar& key);
+    void BtnHelpClick();
     void RefreshTimerTimer();
     void sbGraficoClick();
     void sbElencoClick();
@@ -63,6 +70,9 @@ public:
     [[nodiscard]] bool Recording() const { return m_recorder.Recording(); }
     [[nodiscard]] DateTime TodayTotal() const { return m_recorder.TodayTotal(); }
     [[nodiscard]] bool Created() const { return m_created; }
+    // The chosen limit as a fraction of a day, and the settings file it is kept in.
+    [[nodiscard]] DateTime TimeLimit() const { return m_timeLimit; }
+    [[nodiscard]] const std::string& IniFileName() const { return m_iniFileName; }
     [[nodiscard]] const FormatSettings& Format() const { return m_format; }
     void SetFormatSettings(const FormatSettings& format);
 
@@ -96,6 +106,9 @@ private:
     // Runs a handler through the guard once the start-up sequence has finished.
     void Handle(const std::function<void()>& handler);
     [[nodiscard]] DateTime TodayTime();
+    // The settings step of the start-up: the stored limit into CBox, then TimeLimit.
+    void ReadSettings();
+    void ParseTimeLimit();
 
     // RecorderView
     void SetStatus(const std::string& text) override;
@@ -107,6 +120,9 @@ private:
     HandlerGuard m_guard;
     ConnectionLog m_log;
     ConnectionRecorder m_recorder;
+    StatusRotation m_statusRotation;
+    std::string m_iniFileName;
+    DateTime m_timeLimit = 0.0;
     bool m_created = false;
     bool m_endingSession = false;
 };

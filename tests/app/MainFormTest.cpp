@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include <filesystem>
+#include <fstream>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include "ConnectionState.h"
 #include "FakeDialogs.h"
 #include "RecordFile.h"
+#include "Shell.h"
 #include "TBevel.h"
 #include "TChart.h"
 #include "TempDir.h"
@@ -29,15 +31,25 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 
+class RecordingShell final : public Shell {
+public:
+    void OpenDocument(const std::string& fileName) override { opened.push_back(fileName); }
+    std::vector<std::string> opened;
+};
+
 class MainFormTest : public testing::InTempDir {
 protected:
     testing::FakeDialogs m_dialogs;
     FakeConnectionState m_connection;
     ManualClock m_clock{EncodeDateTime(2026, 12, 9, 10, 0, 0)};
+    RecordingShell m_shell;
+    // The settings file goes beside the executable, which tests place in their own folder.
+    const std::string m_executable = (fs::current_path() / "hourlink").string();
 
-    std::unique_ptr<TMainForm> MakeForm() {
-        return std::make_unique<TMainForm>(MainFormServices{m_dialogs, m_connection, m_clock, FormatSettings{}});
+    MainFormServices Services(Dialogs& dialogs) {
+        return MainFormServices{dialogs, m_connection, m_clock, m_shell, FormatSettings{}, m_executable};
     }
+    std::unique_ptr<TMainForm> MakeForm() { return std::make_unique<TMainForm>(Services(m_dialogs)); }
     void WriteLog(const std::vector<ConnectionRecord>& records) {
         RecordFile file(ConnectionLog::kFileName, RecordFile::Mode::CreateOrTruncate);
         file.Write(records);
@@ -150,7 +162,7 @@ TEST_F(MainFormTest, TicksBeforeTheStartUpHasFinishedAreIgnored) {
         bool AskYesNo(const std::string&, const std::string&) override { return true; }
     } dialogs;
     dialogs.onMessage = [] { QTest::qWait(1300); }; // the message box's own event loop
-    TMainForm form({dialogs, m_connection, m_clock, FormatSettings{}});
+    TMainForm form(Services(dialogs));
     EXPECT_FALSE(form.Recording());
     EXPECT_EQ(form.LabelState->text(), "System ok.");
     Tick(form);
@@ -234,6 +246,112 @@ TEST_F(MainFormTest, TypingIntoTheLimitListChangesNothing) {
     QTest::keyClick(form->CBox->lineEdit(), Qt::Key_Backspace);
     QTest::keyClick(form->CBox->lineEdit(), Qt::Key_Delete);
     EXPECT_EQ(form->CBox->currentText(), "AUP 1");
+}
+
+TEST_F(MainFormTest, FirstStartShowsAup1AndWritesNoSettingsFile) {
+    const auto form = MakeForm();
+    EXPECT_EQ(form->CBox->currentText(), "AUP 1");
+    EXPECT_DOUBLE_EQ(form->TimeLimit(), 1.0 / 24.0);
+    EXPECT_EQ(form->IniFileName(), (fs::current_path() / "hour_link.ini").string());
+    EXPECT_FALSE(fs::exists("hour_link.ini"));
+}
+
+TEST_F(MainFormTest, AChosenLimitIsStoredAtOnceAndRestoredAtTheNextStart) {
+    {
+        const auto form = MakeForm();
+        form->show();
+        form->CBox->setCurrentIndex(4);
+        emit form->CBox->activated(4);
+        EXPECT_DOUBLE_EQ(form->TimeLimit(), 0.25);
+    }
+    std::ifstream in("hour_link.ini");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_THAT(text, ::testing::HasSubstr("[SETTINGS]"));
+    EXPECT_THAT(text, ::testing::HasSubstr("Time limit=AUP 6"));
+    const auto again = MakeForm();
+    EXPECT_EQ(again->CBox->currentText(), "AUP 6");
+    EXPECT_DOUBLE_EQ(again->TimeLimit(), 0.25);
+}
+
+TEST_F(MainFormTest, TheArrowKeysChooseAnEntryLikeTheMouse) {
+    const auto form = MakeForm();
+    form->show();
+    QTest::keyClick(form->CBox, Qt::Key_Down);
+    EXPECT_EQ(form->CBox->currentText(), "AUP 2");
+    EXPECT_DOUBLE_EQ(form->TimeLimit(), 2.0 / 24.0);
+    EXPECT_TRUE(fs::exists("hour_link.ini"));
+}
+
+TEST_F(MainFormTest, AStoredLimitThatIsNoTimeIsShownAndLeavesTheLimitAtZero) {
+    std::ofstream("hour_link.ini") << "[settings]\ntime LIMIT=AUP 25\n";
+    const auto form = MakeForm();
+    EXPECT_EQ(form->CBox->currentText(), "AUP 25");
+    EXPECT_THAT(m_dialogs.errors, ElementsAre("' 25' is not a valid time."));
+    EXPECT_EQ(form->TimeLimit(), 0.0);
+}
+
+TEST_F(MainFormTest, RefreshTicksRotateTheStatusOnlyWhileNotRecording) {
+    const auto form = MakeForm();
+    std::vector<QString> texts;
+    for (int i = 0; i < 3; ++i) {
+        emit form->RefreshTimer->timeout({});
+        texts.push_back(form->LabelState->text());
+    }
+    m_connection.SetUp(true);
+    Tick(*form);
+    emit form->RefreshTimer->timeout({});
+    EXPECT_EQ(form->LabelState->text(), "Recording...") << "no text while recording";
+    m_connection.SetUp(false);
+    Tick(*form);
+    for (int i = 0; i < 4; ++i) {
+        emit form->RefreshTimer->timeout({});
+        texts.push_back(form->LabelState->text());
+    }
+    const QString web = "Pellandra-Ossilo www.pellandra-ossilo.example";
+    const QString mail = "Pellandra-Ossilo hourlink@pellandra-ossilo.example - info@pellandra-ossilo.example";
+    EXPECT_EQ(texts[0], web);
+    EXPECT_EQ(texts[1], web);
+    EXPECT_TRUE(texts[2].startsWith("Data e ora: 09/12/2026 10:00:0")) << texts[2].toStdString();
+    EXPECT_EQ(texts[3], web);
+    EXPECT_EQ(texts[4], mail);
+    EXPECT_EQ(texts[5], "Pellandra Hourlink 2.0");
+    EXPECT_EQ(texts[6], mail);
+}
+
+TEST_F(MainFormTest, TheListShowsTheMissingLogOrTheConnectionsOfTheLastSixDays) {
+    const auto form = MakeForm();
+    form->show();
+    QTest::mouseClick(form->sbElenco, Qt::LeftButton);
+    EXPECT_EQ(form->Memo1->toPlainText(), "File datatime.dat non trovato. Nessun dato disponibile");
+    const DateTime day = EncodeDate(2026, 12, 8);
+    WriteLog({{day - 10, day - 9.5}, {day + 23.0 / 24, day + 25.0 / 24}});
+    QTest::mouseClick(form->sbElenco, Qt::LeftButton); // a second click builds the list again
+    EXPECT_EQ(form->Memo1->toPlainText(), "Inizio: 08/12/2026 23:00:00\nFine  : 09/12/2026 1:00:00\n"
+                                          "Durata: 2:00:00\n-----------------------------------");
+}
+
+TEST_F(MainFormTest, AListCutShortByATruncatedLogKeepsWhatWasRead) {
+    const auto form = MakeForm();
+    form->show();
+    const DateTime day = EncodeDate(2026, 12, 8);
+    WriteLog({{day, day + 0.5}});
+    std::ofstream(ConnectionLog::kFileName, std::ios::app | std::ios::binary) << "xyz";
+    QTest::mouseClick(form->sbElenco, Qt::LeftButton);
+    EXPECT_EQ(form->Memo1->toPlainText().count(QLatin1Char('\n')), 3);
+    EXPECT_THAT(m_dialogs.errors, ElementsAre("Read beyond end of file."));
+}
+
+TEST_F(MainFormTest, HelpOpensAGoodReadmeAndOtherwiseSaysWhereToAsk) {
+    const auto form = MakeForm();
+    form->BtnHelp->click();
+    EXPECT_TRUE(m_shell.opened.empty());
+    EXPECT_THAT(m_dialogs.messages.back(), ::testing::StartsWith("File Readme.txt non trovato. Scrivere a "
+                                                                 "hourlink@pellandra-ossilo.example per"));
+    std::ofstream("Readme.txt", std::ios::binary)
+        << "Pellandra Hour Link\r\nby Pellandra Ossilo.\r\nScritto da Tullio Varzi.\r\n"
+           "hourlink@pellandra-ossilo.example\r\nmore text";
+    form->BtnHelp->click();
+    EXPECT_THAT(m_shell.opened, ElementsAre("Readme.txt"));
 }
 
 } // namespace
