@@ -1,0 +1,28 @@
+#include "ConnectionList.h"
+
+#include "RecordFile.h"
+#include "TimeText.h"
+#include "iodata.h"
+
+namespace hourlink {
+
+void BuildConnectionList(DateTime now, const FormatSettings& format, const LineSink& appendLine) {
+    if (!FileExists(ConnectionLog::kFileName)) {
+        appendLine(kNoLogText);
+        return;
+    }
+    // Taken before the open, so the time spent reading a long log does not move the window.
+    const DateTime limit = now - kListWindowDays;
+    RecordFile log(ConnectionLog::kFileName, RecordFile::Mode::OpenExisting);
+    log.ReadAll([&](const ConnectionRecord& record) {
+        if (record.end > limit) {
+            appendLine("Inizio: " + DateTimeText(record.start, format));
+            appendLine("Fine  : " + DateTimeText(record.end, format));
+            appendLine("Durata: " + DurationText(record.end - record.start, format));
+            appendLine(kListSeparator);
+        }
+    });
+    log.Close();
+}
+
+} // namespace hourlink
