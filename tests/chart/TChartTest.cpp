@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "QtTestApp.h"
 #include "TChart.h"
 
 namespace hourlink {
@@ -28,7 +27,6 @@ protected:
 class ChartWidgetTest : public ::testing::Test {
 protected:
     ChartWidgetTest() {
-        testing::TestApp();
         ChartSettings look;
         look.View3DOptions.VertOffset = 3;
         chart.SetSettings(look);

@@ -9,22 +9,14 @@
 #include <gtest/gtest.h>
 
 #include "ChartView.h"
-#include "Dialogs.h"
 #include "Errors.h"
-#include "QtTestApp.h"
+#include "FakeDialogs.h"
 #include "SevenDays.h"
 #include "TChart.h"
 #include "TempDir.h"
 
 namespace hourlink {
 namespace {
-
-class SilentDialogs final : public Dialogs {
-public:
-    void ShowMessage(const std::string&) override {}
-    void ShowError(const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-};
 
 const DateTime kWednesdayTen = EncodeDateTime(2024, 3, 13, 10, 0, 0);
 // A realistic week, hours per day, oldest first; day 2 without a connection, day 5 the tallest.
@@ -48,12 +40,19 @@ bool ColorNear(const QImage& image, QPoint p, int radius, const QColor& color) {
 }
 
 bool ColorIn(const QImage& image, const QRect& rect, const QColor& color) {
-    return ColorNear(image, rect.center(), std::max(rect.width(), rect.height()) / 2, color) && rect.isValid();
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            if (image.rect().contains(x, y) && image.pixelColor(x, y) == color) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 class Chart1Test : public testing::InTempDir {
 protected:
-    Chart1Test() : view(ConfigureChart1((testing::TestApp(), chart))) {
+    Chart1Test() : view(ConfigureChart1(chart)) {
         std::vector<DateTime> sums;
         for (double h : kWeekHours) {
             sums.push_back(h / 24.0);
@@ -154,6 +153,9 @@ TEST_F(Chart1Test, DottedMaroonGridAndBlackLeftAxis) {
     EXPECT_EQ(Pixel(image, {layout.front.left - 1, mid}), QColor(0, 0, 0)) << "two pixels wide";
     ASSERT_FALSE(layout.leftLabels.empty());
     EXPECT_EQ(layout.leftLabels.front().text, "0");
+    for (const TextItem& label : layout.leftLabels) {
+        EXPECT_TRUE(ColorIn(image, label.box, QColor(0, 0, 0))) << "black text " << label.text;
+    }
 }
 
 TEST_F(Chart1Test, TallBarShadedWhiteAtTheBottomToBarColourAtTheTop) {
@@ -212,6 +214,7 @@ TEST_F(Chart1Test, BottomLabelsAreTheBarTimes) {
     for (const TextItem& t : layout.bottomLabels) {
         texts.push_back(t.text);
         EXPECT_GE(t.box.top(), layout.front.bottom + vo);
+        EXPECT_TRUE(ColorIn(image, t.box, QColor(0, 0, 0))) << "black text " << t.text;
     }
     EXPECT_EQ(texts,
               (std::vector<std::string>{"1:30:00", "3:15:00", "0:00:00", "5:45:00", "2:00:00", "8:30:00", "4:06:00"}));
@@ -226,7 +229,7 @@ TEST_F(Chart1Test, WritesThePictureWhenAsked) {
 }
 
 TEST_F(Chart1Test, RebuildFromTheLog) {
-    SilentDialogs dialogs;
+    testing::FakeDialogs dialogs;
     ConnectionLog log(dialogs);
     log.SaveConnection(kWednesdayTen - 1 + EncodeTime(4, 0, 0, 0), kWednesdayTen - 1 + EncodeTime(6, 0, 0, 0));
     ManualClock clock(kWednesdayTen);
@@ -246,7 +249,7 @@ TEST_P(UnreadableLog, LeavesSeriesAndTitleAsTheyWere) {
     } else {
         std::ofstream(ConnectionLog::kFileName, std::ios::binary) << std::string(8, '\x01');
     }
-    SilentDialogs dialogs;
+    testing::FakeDialogs dialogs;
     ConnectionLog log(dialogs);
     ManualClock clock(kWednesdayTen + 1);
     std::vector<double> values;
@@ -277,7 +280,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, UnreadableLog, ::testing::Values("directory", "t
 
 TEST_F(Chart1Test, TruncatedLogFailsWithReadBeyondEndOfFile) {
     std::ofstream(ConnectionLog::kFileName, std::ios::binary) << std::string(8, '\x01');
-    SilentDialogs dialogs;
+    testing::FakeDialogs dialogs;
     ConnectionLog log(dialogs);
     ManualClock clock(kWednesdayTen);
     try {

@@ -3,19 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "Dialogs.h"
+#include "FakeDialogs.h"
 #include "SevenDays.h"
 #include "TempDir.h"
 
 namespace hourlink {
 namespace {
-
-class SilentDialogs final : public Dialogs {
-public:
-    void ShowMessage(const std::string&) override {}
-    void ShowError(const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-};
 
 // Wednesday 13 March 2024.
 const DateTime kWednesday = EncodeDate(2024, 3, 13);
@@ -26,7 +19,7 @@ protected:
         return ComputeSevenDays(log.ConnectedTimes(SevenDayWindows(now)), now, format);
     }
 
-    SilentDialogs dialogs;
+    testing::FakeDialogs dialogs;
     ConnectionLog log{dialogs};
     FormatSettings format; // colon, no leading zero, 24 hours
 };
