@@ -89,13 +89,6 @@ INSTANTIATE_TEST_SUITE_P(Slots, BarWidthRule,
                                            BarWidthCase{15, 10}, // 10.5 rounds to 10
                                            BarWidthCase{0, 0}));
 
-TEST(BarSlotRule, AxisLengthDividedByPointsPlusOne) {
-    EXPECT_EQ(BarSlot(440, 7), 55);
-    EXPECT_EQ(BarSlot(447, 7), 55);
-    EXPECT_EQ(BarSlot(448, 7), 56);
-    EXPECT_EQ(BarSlot(0, 7), 0);
-}
-
 struct SliceCase {
     int plotWidth;
     int slice;

@@ -45,16 +45,6 @@ TEST_F(SeriesTest, ClearStartsTheIndexesAgain) {
     EXPECT_EQ(bars.GetPointLabel(0), "x");
 }
 
-TEST_F(SeriesTest, EveryChangeTellsTheChart) {
-    bars.Add(1.0);              // 1
-    bars.SetYValue(0, 2.0);     // 2
-    bars.SetPointLabel(0, "a"); // 3
-    bars.Clear();               // 4
-    EXPECT_EQ(changes, 4);
-    EXPECT_EQ(bars.YValues().TotalAbs(), 0.0);
-    EXPECT_EQ(changes, 4) << "reading changes nothing";
-}
-
 TEST_F(SeriesTest, EmptyLabelIsStoredAsNone) {
     bars.Add(1.0, "");
     bars.Add(2.0, "2:00:00");
@@ -180,18 +170,6 @@ TEST(ValueListStatistics, EveryKindOfChangeMakesTheCacheStale) {
     bars.Clear();
     EXPECT_EQ(bars.YValues().Total(), 0.0);
     EXPECT_EQ(bars.YValues().Recalculations(), 5u);
-}
-
-TEST(ValueListOrder, XAscendingYUnordered) {
-    TLineSeries line;
-    EXPECT_EQ(line.XValues().Order(), TChartListOrder::loAscending);
-    EXPECT_EQ(line.YValues().Order(), TChartListOrder::loNone);
-    EXPECT_EQ(line.XValues().Multiplier(), 1.0);
-    EXPECT_EQ(line.YValues().Multiplier(), 1.0);
-    line.Add(9.0);
-    line.Add(-1.0);
-    EXPECT_EQ(line.GetYValue(0), 9.0) << "Y values stay in the order added";
-    EXPECT_EQ(line.GetYValue(1), -1.0);
 }
 
 } // namespace

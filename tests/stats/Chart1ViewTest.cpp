@@ -262,7 +262,14 @@ TEST_P(UnreadableLog, LeavesSeriesAndTitleAsTheyWere) {
     }
     const std::vector<std::string> title = chart.Title().Text().Lines();
 
-    EXPECT_THROW(RebuildChart(log, clock, FormatSettings{}, chart, view.SerieGiorno, view.SerieMedia), EInOutError);
+    try {
+        RebuildChart(log, clock, FormatSettings{}, chart, view.SerieGiorno, view.SerieMedia);
+        FAIL() << "no error";
+    } catch (const EInOutError& e) {
+        if (kind == "truncated") {
+            EXPECT_EQ(std::string(e.what()), "Read beyond end of file");
+        }
+    }
 
     ASSERT_EQ(view.SerieGiorno.Count(), 7);
     ASSERT_EQ(view.SerieMedia.Count(), 7);
@@ -277,19 +284,6 @@ TEST_P(UnreadableLog, LeavesSeriesAndTitleAsTheyWere) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UnreadableLog, ::testing::Values("directory", "truncated"));
-
-TEST_F(Chart1Test, TruncatedLogFailsWithReadBeyondEndOfFile) {
-    std::ofstream(ConnectionLog::kFileName, std::ios::binary) << std::string(8, '\x01');
-    testing::FakeDialogs dialogs;
-    ConnectionLog log(dialogs);
-    ManualClock clock(kWednesdayTen);
-    try {
-        RebuildChart(log, clock, FormatSettings{}, chart, view.SerieGiorno, view.SerieMedia);
-        FAIL() << "no error";
-    } catch (const EInOutError& e) {
-        EXPECT_EQ(std::string(e.what()), "Read beyond end of file");
-    }
-}
 
 } // namespace
 } // namespace hourlink

@@ -83,31 +83,11 @@ TEST_F(SevenDaysTest, MissingLogGivesZerosEverywhere) {
     EXPECT_EQ(f.titleLines[0], "ieri               oggi       ");
 }
 
-TEST_F(SevenDaysTest, RunningAverageDividesByDaysSoFar) {
-    const std::vector<DateTime> sums = {1.0 / 24, 3.0 / 24, 0.0, 4.0 / 24, 0.0, 0.0, 6.0 / 24};
-    const SevenDayFigures f = ComputeSevenDays(sums, kWednesday, format);
-    const double expected[7] = {1.0, 2.0, 4.0 / 3, 2.0, 8.0 / 5, 8.0 / 6, 2.0};
-    for (std::size_t i = 0; i < 7; ++i) {
-        EXPECT_NEAR(f.averages[i], expected[i], 1e-12) << i;
-    }
-    EXPECT_EQ(f.averageLabels[2], "1:20:00");
-    EXPECT_EQ(f.averageLabels[6], "2:00:00");
-}
-
 TEST_F(SevenDaysTest, ADayOfTwentyFiveHoursShowsOnlyTheTimeBeyondWholeDays) {
     const std::vector<DateTime> sums = {0, 0, 0, 0, 0, 0, 25.0 / 24};
     const SevenDayFigures f = ComputeSevenDays(sums, kWednesday, format);
     EXPECT_NEAR(f.hours[6], 25.0, 1e-9);
     EXPECT_EQ(f.hourLabels[6], "1:00:00");
-}
-
-TEST_F(SevenDaysTest, LabelsFollowTheUsersTimeFormat) {
-    format.timeSeparator = ".";
-    format.leadingZeroHour = true;
-    const std::vector<DateTime> sums = {0, 0, 0, 0, 0, 2.0 / 24, 0};
-    const SevenDayFigures f = ComputeSevenDays(sums, kWednesday, format);
-    EXPECT_EQ(f.hourLabels[5], "02.00.00");
-    EXPECT_EQ(f.averageLabels[5], "00.20.00");
 }
 
 struct WeekdayRow {
