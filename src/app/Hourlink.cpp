@@ -3,11 +3,13 @@
 #include <QScreen>
 
 #include "AppIcon.h"
+#include "Errors.h"
 #include "LinuxConnectionState.h"
 #include "Main.h"
 #include "QtDialogs.h"
 #include "QtFormatSettings.h"
 #include "QtShell.h"
+#include "QtTrayPlatform.h"
 #include "SessionEnd.h"
 #include "SystemClock.h"
 
@@ -23,8 +25,12 @@ int main(int argc, char* argv[]) {
     LinuxConnectionState connection;
     SystemClock clock;
     QtShell shell;
+    const auto trayPlatform = [&dialogs](QWidget& window) -> std::unique_ptr<TrayPlatform> {
+        return std::make_unique<QtTrayPlatform>(
+            &window, [&dialogs](const std::string& message) { dialogs.ShowError(ErrorBoxText(message)); });
+    };
     TMainForm form({dialogs, connection, clock, shell, FormatSettingsFromLocale(QLocale::system()),
-                    QCoreApplication::applicationFilePath().toStdString()});
+                    QCoreApplication::applicationFilePath().toStdString(), trayPlatform});
 
     SessionEnd sessionEnd;
     QObject::connect(&sessionEnd, &SessionEnd::Ending, &form, [&form] { form.EndSession(); });

@@ -20,11 +20,14 @@
 #include "ConnectionList.h"
 #include "Dialogs.h"
 #include "LimitSettings.h"
+#include "LiveUpdate.h"
 #include "ReadmeCheck.h"
 #include "SevenDays.h"
 #include "Shell.h"
+#include "SysTrayIcon.h"
 #include "TBevel.h"
 #include "TChart.h"
+#include "TrayPlatform.h"
 
 namespace hourlink {
 namespace {
@@ -50,6 +53,48 @@ QFont MemoFont() {
     return font;
 }
 
+// The live update's view of a chart series.
+class SeriesTarget final : public LiveSeries {
+public:
+    explicit SeriesTarget(TChartSeries& series) : m_series(series) {}
+    int Count() const override { return m_series.Count(); }
+    void SetYValue(int index, double value) override { m_series.SetYValue(index, value); }
+    void SetPointLabel(int index, const std::string& text) override { m_series.SetPointLabel(index, text); }
+    double GetYValue(int index) const override { return m_series.GetYValue(index); }
+    std::string GetPointLabel(int index) const override { return m_series.GetPointLabel(index); }
+    double TotalAbs() const override { return m_series.YValues().TotalAbs(); }
+
+private:
+    TChartSeries& m_series;
+};
+
+// The live update's view of the tray icon.
+class TrayTarget final : public LiveTray {
+public:
+    explicit TrayTarget(TSysTrayIcon& icon) : m_icon(icon) {}
+    void SetHint(const std::string& hint) override { m_icon.SetHint(hint); }
+    void ShowInfoBalloon(const std::string& title, const std::string& text, int timeoutSeconds) override {
+        (void)m_icon.ShowBalloonHint(title, text, TBalloonIconKind::bikInfo, static_cast<std::uint8_t>(timeoutSeconds));
+    }
+
+private:
+    TSysTrayIcon& m_icon;
+};
+
+IconImage ToIconImage(const QImage& picture) {
+    const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
+    IconImage image;
+    image.width = argb.width();
+    image.height = argb.height();
+    image.pixels.reserve(static_cast<std::size_t>(image.width * image.height));
+    for (int y = 0; y < argb.height(); ++y) {
+        for (int x = 0; x < argb.width(); ++x) {
+            image.pixels.push_back(argb.pixel(x, y));
+        }
+    }
+    return image;
+}
+
 } // namespace
 
 TMainForm::TMainForm(MainFormServices services, QWidget* parent)
@@ -62,6 +107,7 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     setFont(WindowFont());
     setFixedSize(kClientWidth, kClientHeight);
     CreateComponents();
+    CreateTrayIcon();
     // The timers count from here; their handlers wait for the end of the start-up sequence.
     MainTimer->start();
     RefreshTimer->start();
@@ -69,7 +115,10 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     m_created = true;
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The icon takes itself out of the tray through the platform, so it goes before the platform does.
+    SysTrayIcon.reset();
+}
 
 void TMainForm::CreateComponents() {
     Chart1 = new TChart(this);
@@ -161,6 +210,19 @@ void TMainForm::CreateComponents() {
     setTabOrder(BtnHelp, Memo1);
 }
 
+void TMainForm::CreateTrayIcon() {
+    m_trayPlatform = m_services.makeTrayPlatform(*this);
+    SysTrayIcon = std::make_unique<TSysTrayIcon>(*m_trayPlatform, m_trayPlatform->MainFormWindow());
+    // The stored settings, in the order they are stored, then the step after loading.
+    SysTrayIcon->SetCycleInterval(0);
+    SysTrayIcon->SetHint("Hour link");
+    SysTrayIcon->Icon().SetImage(ToIconImage(ApplicationIconImage()));
+    SysTrayIcon->SetIconIndex(0);
+    SysTrayIcon->SetMinimizeToTray(true);
+    SysTrayIcon->OnClick = [this](TObject*) { Handle([this] { SysTrayIconClick(); }); };
+    SysTrayIcon->Loaded();
+}
+
 void TMainForm::Handle(const std::function<void()>& handler) {
     if (m_created) {
         m_guard.Run(handler);
@@ -210,6 +272,10 @@ void TMainForm::MainTimerEvent() {
 
 DateTime TMainForm::TodayTime() {
     return m_recorder.TodayTime();
+}
+
+void TMainForm::SysTrayIconClick() {
+    SysTrayIcon->RestoreMainForm();
 }
 
 void TMainForm::FormClose(TCloseAction& action) {
@@ -271,7 +337,12 @@ void TMainForm::SetStatus(const std::string& text) {
     LabelState->adjustSize();
 }
 
-void TMainForm::LiveUpdate() {}
+void TMainForm::LiveUpdate() {
+    SeriesTarget giorno(*SerieGiorno);
+    SeriesTarget media(*SerieMedia);
+    TrayTarget tray(*SysTrayIcon);
+    hourlink::LiveUpdate({m_recorder.TodayTotal(), CBLimit->isChecked(), m_timeLimit}, giorno, media, tray, m_format);
+}
 
 void TMainForm::ConnectionSaved() {
     UpdateChart();

@@ -2,9 +2,13 @@
 
 #include <QWidget>
 
+#include <functional>
+#include <memory>
+
 #include "ConnectionRecorder.h"
 #include "FormatSettings.h"
 #include "HandlerGuard.h"
+#include "Maker.h"
 #include "StatusLine.h"
 #include "iodata.h"
 
@@ -22,12 +26,14 @@ class Clock;
 class ConnectionState;
 class Dialogs;
 class Shell;
+class TrayPlatform;
+class TSysTrayIcon;
 class TBarSeries;
 class TBevel;
 class TChart;
 class TLineSeries;
 
-inline constexpr const char* kApplicationTitle = "Pellandra Hourlink 2.0";
+inline constexpr const char* kApplicationTitle = kProgramTitle;
 
 // What the main window needs from the world outside it.
 struct MainFormServices {
@@ -38,6 +44,8 @@ struct MainFormServices {
     FormatSettings format;
     // Where the running program lives; the settings file stands beside it.
     std::string executablePath;
+    // Makes the notification-area service for the window; the Qt backend unless a test brings its own.
+    std::function<std::unique_ptr<TrayPlatform>(QWidget& mainWindow)> makeTrayPlatform;
 };
 
 // The program's one window: it owns every component for the life of the process, runs the start-up
@@ -56,6 +64,7 @@ public:
     // Event handlers, entered through the guard by the components' signals.
     void FormCreate();
     void MainTimerEvent();
+    void SysTrayIconClick();
     void FormClose(TCloseAction& action);
     void CBoxClick();
     void CBoxKeyPress(QChar& key);
@@ -84,6 +93,7 @@ public:
     QTimer* MainTimer = nullptr;
     QLabel* LabelState = nullptr;
     TBarSeries* SerieGiorno = nullptr; // inside Chart1
+    std::unique_ptr<TSysTrayIcon> SysTrayIcon;
     QPushButton* BitBtn1 = nullptr;
     QCheckBox* CBLimit = nullptr;
     QComboBox* CBox = nullptr;
@@ -115,7 +125,11 @@ private:
     void LiveUpdate() override;
     void ConnectionSaved() override;
 
+    void CreateTrayIcon();
+
     MainFormServices m_services;
+    // Outlives SysTrayIcon, which the destructor releases first.
+    std::unique_ptr<TrayPlatform> m_trayPlatform;
     FormatSettings m_format;
     HandlerGuard m_guard;
     ConnectionLog m_log;

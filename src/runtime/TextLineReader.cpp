@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include "Errors.h"
@@ -16,12 +17,15 @@ constexpr char kLineFeed = '\n';
 constexpr char kEndOfFile = 26;
 // Big enough to scan a long line quickly, small enough that little is read past the lines wanted.
 constexpr std::size_t kBlockSize = 16 * 1024;
+constexpr int kPipeWaitMs = 2000;
 
 class ReadOnlyFile {
 public:
     explicit ReadOnlyFile(const std::string& name) {
         do {
-            m_fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+            // Without O_NONBLOCK a pipe of that name with no writer would hang the caller here, and one
+            // with an idle writer at the first read; so a pipe either has its data now or fails.
+            m_fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         } while (m_fd < 0 && errno == EINTR);
         if (m_fd < 0) {
             throw EInOutError(IoCodeFromErrno(errno, IoOperation::OpenExisting));
@@ -37,6 +41,14 @@ public:
             const ssize_t n = ::read(m_fd, buffer, size);
             if (n >= 0) {
                 return static_cast<std::size_t>(n);
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // A pipe whose writer is slow: wait a little, then give up rather than hang the window.
+                pollfd wait{m_fd, POLLIN, 0};
+                if (::poll(&wait, 1, kPipeWaitMs) > 0) {
+                    continue;
+                }
+                throw EInOutError(IoCode::ReadFault);
             }
             if (errno != EINTR) {
                 throw EInOutError(IoCodeFromErrno(errno, IoOperation::Read));

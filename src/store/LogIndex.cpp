@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <sys/stat.h>
 
 #include "Errors.h"
@@ -52,22 +53,25 @@ std::vector<double> LogIndex::FullPass(RecordFile& file, const std::vector<std::
     std::vector<double> sums(windows.size(), 0.0);
     std::vector<Block> blocks;
     file.Seek(0);
+    // A record outside the span of all windows adds +0.0 to each of them and is passed over.
+    double spanLo = std::numeric_limits<double>::infinity();
+    double spanHi = -std::numeric_limits<double>::infinity();
+    for (const auto& [lo, hi] : windows) {
+        spanLo = std::min(spanLo, lo);
+        spanHi = std::max(spanHi, hi);
+    }
     file.ReadAllBlocks([&](std::span<const ConnectionRecord> records) {
-        // Window by window over the block keeps each sum in file order, as a record-by-record pass would.
-        for (std::size_t w = 0; w < windows.size(); ++w) {
-            const double lo = windows[w].first;
-            const double hi = windows[w].second;
-            double sum = sums[w];
-            for (const ConnectionRecord& record : records) {
-                sum += Contribution(record, lo, hi);
-            }
-            sums[w] = sum;
-        }
         for (const ConnectionRecord& record : records) {
             if (blocks.empty() || blocks.back().count == kBlockRecords) {
                 blocks.emplace_back();
             }
             blocks.back().Add(record);
+            if (!(record.end > spanLo && record.start < spanHi)) {
+                continue;
+            }
+            for (std::size_t w = 0; w < windows.size(); ++w) {
+                sums[w] += Contribution(record, windows[w].first, windows[w].second);
+            }
         }
     });
     // Reaching here means the file holds whole records only.

@@ -19,8 +19,10 @@
 #include "Clock.h"
 #include "ConnectionState.h"
 #include "FakeDialogs.h"
+#include "FakeTrayPlatform.h"
 #include "RecordFile.h"
 #include "Shell.h"
+#include "SysTrayIcon.h"
 #include "TBevel.h"
 #include "TChart.h"
 #include "TempDir.h"
@@ -46,8 +48,16 @@ protected:
     // The settings file goes beside the executable, which tests place in their own folder.
     const std::string m_executable = (fs::current_path() / "hourlink").string();
 
+    // The notification area of the last window made; owned by that window.
+    FakeTrayPlatform* m_tray = nullptr;
+
     MainFormServices Services(Dialogs& dialogs) {
-        return MainFormServices{dialogs, m_connection, m_clock, m_shell, FormatSettings{}, m_executable};
+        return MainFormServices{
+            dialogs, m_connection, m_clock, m_shell, FormatSettings{}, m_executable, [this](QWidget&) {
+                auto tray = std::make_unique<FakeTrayPlatform>();
+                m_tray = tray.get();
+                return tray;
+            }};
     }
     std::unique_ptr<TMainForm> MakeForm() { return std::make_unique<TMainForm>(Services(m_dialogs)); }
     void WriteLog(const std::vector<ConnectionRecord>& records) {
@@ -352,6 +362,119 @@ TEST_F(MainFormTest, HelpOpensAGoodReadmeAndOtherwiseSaysWhereToAsk) {
            "hourlink@pellandra-ossilo.example\r\nmore text";
     form->BtnHelp->click();
     EXPECT_THAT(m_shell.opened, ElementsAre("Readme.txt"));
+}
+
+// The balloons the notification area was asked to show, as "title|text".
+std::vector<std::string> Balloons(const FakeTrayPlatform& tray) {
+    std::vector<std::string> out;
+    for (const auto& r : tray.requests()) {
+        if (r.accepted && r.message == NIM_MODIFY && (r.data.uFlags & NIF_INFO) != 0 &&
+            FieldText(r.data.szInfo) != "") {
+            out.push_back(FieldText(r.data.szInfoTitle) + "|" + FieldText(r.data.szInfo));
+        }
+    }
+    return out;
+}
+
+class LiveFiguresTest : public MainFormTest {
+protected:
+    // Six hours yesterday and a running connection today: the average is (6 h + today) / 7.
+    std::unique_ptr<TMainForm> FormWithSixHoursYesterday() {
+        const DateTime yesterday = EncodeDate(2026, 12, 8);
+        WriteLog({{yesterday + 0.25, yesterday + 0.5}});
+        auto form = MakeForm();
+        form->show();
+        Minimise();
+        return form;
+    }
+    // The window system reports the minimise to the application window.
+    void Minimise() { m_tray->sendMessage(FakeTrayPlatform::kApplicationWindow, WM_SIZE, SIZE_MINIMIZED, 0); }
+    [[nodiscard]] const FakeTrayPlatform::NotifyRequest& LastAdd() const {
+        for (auto r = m_tray->requests().rbegin(); r != m_tray->requests().rend(); ++r) {
+            if (r->message == NIM_ADD) {
+                return *r;
+            }
+        }
+        throw std::logic_error("no add request");
+    }
+};
+
+TEST_F(LiveFiguresTest, TodaysBarTheAverageAndTheHintFollowTheRunningConnection) {
+    const auto form = FormWithSixHoursYesterday();
+    m_connection.SetUp(true);
+    Tick(*form);
+    m_clock.AdvanceSeconds(3600.0);
+    Tick(*form);
+    EXPECT_NEAR(form->SerieGiorno->GetYValue(6), 1.0, 1e-6);
+    EXPECT_EQ(form->SerieGiorno->GetPointLabel(6), "1:00:00");
+    EXPECT_NEAR(form->SerieMedia->GetYValue(6), 1.0, 1e-6);
+    EXPECT_EQ(form->SerieMedia->GetPointLabel(6), "1:00:00");
+    EXPECT_EQ(form->SysTrayIcon->Hint(), "today time is 1:00:00");
+}
+
+TEST_F(LiveFiguresTest, AnAverageAtTheLimitGivesNoBalloonAndOneAboveGivesOneEveryTick) {
+    const auto form = FormWithSixHoursYesterday();
+    m_connection.SetUp(true);
+    Tick(*form);
+    m_clock.AdvanceSeconds(3600.0); // (6 + 1) / 7 = 1 hour: exactly the limit of "AUP 1"
+    Tick(*form);
+    EXPECT_TRUE(Balloons(*m_tray).empty());
+    m_clock.AdvanceSeconds(7.0);
+    Tick(*form);
+    m_clock.AdvanceSeconds(1.0);
+    Tick(*form);
+    EXPECT_THAT(Balloons(*m_tray), ElementsAre("La media connessioni \xE8 superiore al limite AUP:|1:00:01",
+                                               "La media connessioni \xE8 superiore al limite AUP:|1:00:01"));
+}
+
+TEST_F(LiveFiguresTest, NoBalloonWithTheAlertUnchecked) {
+    const auto form = FormWithSixHoursYesterday();
+    form->CBLimit->setChecked(false);
+    m_connection.SetUp(true);
+    Tick(*form);
+    m_clock.AdvanceSeconds(5 * 3600.0);
+    Tick(*form);
+    EXPECT_TRUE(Balloons(*m_tray).empty());
+}
+
+TEST_F(LiveFiguresTest, ARebuildDuringAConnectionIsPutRightByTheNextTick) {
+    const auto form = FormWithSixHoursYesterday();
+    m_connection.SetUp(true);
+    Tick(*form);
+    m_clock.AdvanceSeconds(1800.0);
+    Tick(*form);
+    emit form->RefreshTimer->timeout({});
+    EXPECT_EQ(form->SerieGiorno->GetYValue(6), 0.0) << "the log does not hold the running connection";
+    m_clock.AdvanceSeconds(1.0);
+    Tick(*form);
+    EXPECT_NEAR(form->SerieGiorno->GetYValue(6), 0.5, 1e-3);
+}
+
+TEST_F(LiveFiguresTest, MinimisingPutsTheIconInTheTrayAndAClickBringsTheWindowBack) {
+    const auto form = FormWithSixHoursYesterday();
+    const NotifyIconData added = LastAdd().data;
+    const auto* icon = m_tray->shownIcon(added.hWnd, added.uID);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->tip, "Hour link");
+    EXPECT_FALSE(m_tray->MainFormVisible());
+    ASSERT_TRUE(m_tray->sendTrayNotification(added.hWnd, added.uID, WM_LBUTTONDOWN));
+    ASSERT_TRUE(m_tray->sendTrayNotification(added.hWnd, added.uID, WM_LBUTTONUP));
+    EXPECT_TRUE(m_tray->MainFormVisible());
+    EXPECT_NE(m_tray->shownIcon(added.hWnd, added.uID), nullptr) << "the icon stays in the tray";
+}
+
+TEST_F(LiveFiguresTest, ABalloonBeforeTheFirstMinimiseIsLostWhileTheHintIsKept) {
+    const DateTime yesterday = EncodeDate(2026, 12, 8);
+    WriteLog({{yesterday + 0.25, yesterday + 0.5}});
+    const auto form = MakeForm();
+    m_connection.SetUp(true);
+    Tick(*form);
+    m_clock.AdvanceSeconds(2 * 3600.0);
+    Tick(*form);
+    EXPECT_TRUE(Balloons(*m_tray).empty());
+    Minimise();
+    const NotifyIconData added = LastAdd().data;
+    EXPECT_EQ(m_tray->shownIcon(added.hWnd, added.uID)->tip, "today time is 2:00:00");
 }
 
 } // namespace

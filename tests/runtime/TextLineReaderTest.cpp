@@ -121,8 +121,10 @@ public:
             throw std::runtime_error("mkfifo");
         }
         m_writer = std::thread([this, bytes = std::move(bytes)] {
-            const int fd = ::open(kReadme, O_WRONLY);
+            // Read-write, so the pipe has its writer before the reader opens it.
+            const int fd = ::open(kReadme, O_RDWR);
             (void)::write(fd, bytes.data(), bytes.size());
+            m_written = true;
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
             while (!m_release && std::chrono::steady_clock::now() < deadline) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -130,6 +132,9 @@ public:
             m_closed = true;
             ::close(fd);
         });
+        while (!m_written) {
+            std::this_thread::yield();
+        }
     }
     ~OpenPipe() {
         m_release = true;
@@ -142,6 +147,7 @@ public:
 private:
     std::atomic<bool> m_release{false};
     std::atomic<bool> m_closed{false};
+    std::atomic<bool> m_written{false};
     std::thread m_writer;
 };
 
@@ -157,6 +163,19 @@ TEST_F(TextLines, StopDoesNotWaitForTheEndOfAnOverLongLine) {
     EXPECT_FALSE(pipe.WriterClosed());
     EXPECT_TRUE(read.overlong);
     EXPECT_THAT(read.lines, ElementsAre(std::string(25, 'x'), "", "", ""));
+}
+
+TEST_F(TextLines, APipeWithoutWriterOrWithAnIdleOneNeverHangs) {
+    ASSERT_EQ(::mkfifo(kReadme, 0600), 0);
+    EXPECT_THAT(ReadTextLines(kReadme, 4, kWide), ElementsAre("", "", "", "")); // no writer: at its end
+    std::filesystem::remove(kReadme);
+    const OpenPipe idle("one\r\n"); // a writer that sends no more
+    try {
+        (void)ReadTextLines(kReadme, 4, kWide);
+        FAIL() << "waited for a writer that sends nothing";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode(), IoCode::ReadFault);
+    }
 }
 
 TEST_F(TextLines, MissingFileFailsAtTheOpen) {
