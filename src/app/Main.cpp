@@ -21,6 +21,7 @@
 #include "Dialogs.h"
 #include "LimitSettings.h"
 #include "LiveUpdate.h"
+#include "QtFormatSettings.h"
 #include "ReadmeCheck.h"
 #include "SevenDays.h"
 #include "Shell.h"
@@ -381,6 +382,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::changeEvent(QEvent* event) {
+    // The regional settings are read again whenever the system announces a change of them.
+    if (event->type() == QEvent::LocaleChange) {
+        SetFormatSettings(FormatSettingsFromLocale(QLocale::system()));
+    }
     QWidget::changeEvent(event);
 }
 
