@@ -46,24 +46,11 @@ LRESULT TSimpleTimerHandler::WndProc(HWND window, UINT message, WPARAM wParam, L
 }
 
 void AcquireTimerHandler(TrayPlatform& platform) {
-    SimpleTimerUnit& unit = unitOf(platform);
-    if (!unit.handler) {
-        unit.handler = std::make_unique<TSimpleTimerHandler>(platform);
-    }
-    ++unit.handler->m_useCount;
+    TSharedHandler::Acquire(unitOf(platform).handler, platform);
 }
 
 void ReleaseTimerHandler(TrayPlatform& platform) {
-    SimpleTimerUnit& unit = unitOf(platform);
-    if (!unit.handler) {
-        return;
-    }
-    if (unit.handler->m_useCount > 0) {
-        --unit.handler->m_useCount;
-    }
-    if (unit.handler->m_useCount == 0) {
-        unit.handler.reset();
-    }
+    TSharedHandler::Release(unitOf(platform).handler);
 }
 
 TSimpleTimerHandler* TimerHandler(TrayPlatform& platform) {

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "Component.h"
+#include "SharedHandler.h"
 #include "TrayPlatform.h"
 
 namespace hourlink {
@@ -43,23 +44,19 @@ private:
 
 // The one hidden window per process that receives the ticks of every simple timer, with the number of live
 // timers using it.
-class TSimpleTimerHandler : public TObject {
+class TSimpleTimerHandler : public TSharedHandler {
 public:
     explicit TSimpleTimerHandler(TrayPlatform& platform);
     ~TSimpleTimerHandler() override;
 
-    [[nodiscard]] std::uint32_t UseCount() const { return m_useCount; }
     [[nodiscard]] HWND WindowHandle() const { return m_windowHandle; }
 
 private:
     friend class TSimpleTimer;
-    friend void AcquireTimerHandler(TrayPlatform& platform);
-    friend void ReleaseTimerHandler(TrayPlatform& platform);
 
     LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     TrayPlatform& m_platform;
-    std::uint32_t m_useCount = 0;
     HWND m_windowHandle = 0;
     // Live timers by identifier: a tick that arrives for a timer already gone finds nothing.
     std::map<UINT_PTR, TSimpleTimer*> m_timers;

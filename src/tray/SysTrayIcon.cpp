@@ -72,24 +72,11 @@ UINT TaskbarCreatedMessage(TrayPlatform& platform) {
 }
 
 void AcquireTrayIconHandler(TrayPlatform& platform) {
-    SysTrayIconUnit& unit = unitOf(platform);
-    if (!unit.handler) {
-        unit.handler = std::make_unique<TTrayIconHandler>(platform);
-    }
-    ++unit.handler->m_useCount;
+    TSharedHandler::Acquire(unitOf(platform).handler, platform);
 }
 
 void ReleaseTrayIconHandler(TrayPlatform& platform) {
-    SysTrayIconUnit& unit = unitOf(platform);
-    if (!unit.handler) {
-        return;
-    }
-    if (unit.handler->m_useCount > 0) {
-        --unit.handler->m_useCount;
-    }
-    if (unit.handler->m_useCount == 0) {
-        unit.handler.reset();
-    }
+    TSharedHandler::Release(unitOf(platform).handler);
 }
 
 TTrayIconHandler* TrayIconHandler(TrayPlatform& platform) {

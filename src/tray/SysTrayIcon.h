@@ -10,6 +10,7 @@
 #include "Icon.h"
 #include "ImageList.h"
 #include "PopupMenu.h"
+#include "SharedHandler.h"
 #include "SimpleTimer.h"
 #include "TrayPlatform.h"
 
@@ -207,25 +208,21 @@ private:
 
 // The one hidden window per process that receives the notifications of every tray icon, with the number of
 // live tray icons using it. Identifiers lead back to the icons through its table.
-class TTrayIconHandler : public TObject {
+class TTrayIconHandler : public TSharedHandler {
 public:
     explicit TTrayIconHandler(TrayPlatform& platform);
     ~TTrayIconHandler() override;
 
-    [[nodiscard]] std::uint32_t UseCount() const { return m_useCount; }
     [[nodiscard]] HWND WindowHandle() const { return m_windowHandle; }
 
 private:
     friend class TSysTrayIcon;
-    friend void AcquireTrayIconHandler(TrayPlatform& platform);
-    friend void ReleaseTrayIconHandler(TrayPlatform& platform);
 
     LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     UINT enrol(TSysTrayIcon* icon);
     void withdraw(UINT id) { m_icons.erase(id); }
 
     TrayPlatform& m_platform;
-    std::uint32_t m_useCount = 0;
     HWND m_windowHandle = 0;
     std::map<UINT, TSysTrayIcon*> m_icons;
     UINT m_nextId = 1;
