@@ -12,6 +12,9 @@ namespace hourlink {
 namespace {
 
 constexpr double kKeepDays = 20.0;
+// The calendar ends with 9999-12-31; a start at or after this, an infinite one or one that is not a
+// number is no date at all.
+constexpr double kEndOfCalendar = 2958466.0;
 // Written first under this name and renamed to the scratch name only when complete and on disk, so a
 // temp.tmp that exists is always a whole copy.
 constexpr const char* kPartialScratchName = "temp.tmp.part";
@@ -83,7 +86,9 @@ bool ConnectionLog::CompactDatabase() {
             log.Seek(count - 1);
             const ConnectionRecord last = log.Read();
             const double cutoff = last.start - kKeepDays;
-            if (first.start < cutoff) {
+            // A newest record that holds no date cannot say what is old: counting back from it would
+            // throw away every record before it, so nothing is pruned.
+            if (last.start < kEndOfCalendar && first.start < cutoff) {
                 try {
                     RecordFile scratch(kPartialScratchName, RecordFile::Mode::CreateOrTruncate);
                     std::vector<ConnectionRecord> kept;

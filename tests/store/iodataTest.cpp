@@ -1,7 +1,9 @@
 #include "iodata.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -157,6 +159,30 @@ TEST_F(CompactTest, LeavesAYoungLogAlone) {
     WriteLog(records);
     EXPECT_FALSE(m_log.CompactDatabase());
     EXPECT_EQ(ReadLog(), records);
+}
+
+class NewestRecordWithoutADate : public CompactTest, public ::testing::WithParamInterface<double> {};
+
+TEST_P(NewestRecordWithoutADate, PrunesNothingRatherThanEverythingBeforeIt) {
+    auto records = LogWithStartsBefore({30, 25, 0});
+    records.push_back({GetParam(), GetParam()});
+    WriteLog(records);
+    EXPECT_FALSE(m_log.CompactDatabase());
+    const auto after = ReadLog();
+    ASSERT_EQ(after.size(), records.size());
+    EXPECT_TRUE(std::equal(records.begin(), records.end() - 1, after.begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(NotADate, NewestRecordWithoutADate,
+                         ::testing::Values(std::numeric_limits<double>::infinity(),
+                                           std::numeric_limits<double>::quiet_NaN(), 1e308,
+                                           EncodeDate(9999, 12, 31) + 1.0));
+
+TEST_F(CompactTest, NewestRecordOnTheCalendarsLastDayStillPrunes) {
+    const DateTime last = EncodeDate(9999, 12, 31) + 0.5;
+    WriteLog({{last - 30.0, last - 29.0}, {last, last}});
+    EXPECT_TRUE(m_log.CompactDatabase());
+    EXPECT_THAT(ReadLog(), ElementsAre(ConnectionRecord{last, last}));
 }
 
 TEST_F(CompactTest, LeftoverScratchFileReplacesTheLogEvenWithoutPruning) {
