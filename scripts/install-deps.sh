@@ -12,6 +12,8 @@ packages=(
     xvfb xauth x11-utils xdotool imagemagick openbox trayer iproute2 util-linux procps
     # fuzzing
     clang libclang-rt-14-dev
+    # end-to-end tests that read widget texts: a session bus and the accessibility bus, read from python
+    dbus at-spi2-core python3-gi gir1.2-atspi-2.0
 )
 
 missing=()

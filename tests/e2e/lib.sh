@@ -8,8 +8,18 @@ E2E_PIDS=()
 E2E_NETNS=""
 E2E_DIR=""
 
+# Pictures a test keeps (and the screen at a failure) go to the folder the test was started from.
+E2E_OUT=${E2E_OUT:-$PWD}
+E2E_NAME=$(basename "$0" .sh)
+
 e2e_log() { echo "[$(date +%T.%N | cut -c1-12)] $*" >&2; }
-e2e_fail() { e2e_log "FAIL: $*"; exit 1; }
+e2e_fail() {
+    e2e_log "FAIL: $*"
+    if [ -n "${E2E_X:-}" ] && import -window root "$E2E_OUT/$E2E_NAME-failure.png" 2>/dev/null; then
+        e2e_log "screen at the failure: $E2E_OUT/$E2E_NAME-failure.png"
+    fi
+    exit 1
+}
 
 e2e_cleanup() {
     local pid
@@ -48,7 +58,10 @@ e2e_start_x() {
     for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
     [ -s "$fdfile" ] || e2e_fail "Xvfb did not start"
     export DISPLAY=":$(head -n1 "$fdfile")"
+    E2E_X=$DISPLAY
     export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
+    # The program sees only the buses the test starts, never the desktop's of whoever runs the tests.
+    unset DBUS_SESSION_BUS_ADDRESS
     mkdir -p -m 700 "$XDG_RUNTIME_DIR"
     openbox >"$E2E_DIR/openbox.log" 2>&1 &
     E2E_PIDS+=($!)
@@ -66,10 +79,13 @@ e2e_start_tray() {
     E2E_TRAY_PID=$!
     for _ in $(seq 100); do
         xprop -root 2>/dev/null >/dev/null
-        if xdotool search --classname trayer >/dev/null 2>&1; then
-            sleep 0.3
-            return 0
-        fi
+        # The panel that docks the icons is trayer's window named "panel".
+        for E2E_TRAY_PANEL in $(xdotool search --class '^trayer$' 2>/dev/null || true); do
+            if [ "$(xdotool getwindowname "$E2E_TRAY_PANEL" 2>/dev/null)" = panel ]; then
+                sleep 0.3
+                return 0
+            fi
+        done
         sleep 0.05
     done
     e2e_fail "trayer did not start"
@@ -89,10 +105,17 @@ e2e_route_up() { ip -n "$E2E_NETNS" route add default dev v0; }
 e2e_route_down() { ip -n "$E2E_NETNS" route del default dev v0; }
 
 # Starts the program inside the namespace, in the working folder. Extra environment as arguments.
+# It runs as a copy in the working folder: its settings file lives beside the executable, and the
+# build's own must neither steer a test nor be written by one.
 e2e_start_program() {
-    local binary=$1
+    local binary="$E2E_DIR/program/hourlink"
+    mkdir -p "$E2E_DIR/program"
+    cp "$1" "$binary"
     shift
-    ip netns exec "$E2E_NETNS" env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$@" "$binary" \
+    local a11y=()
+    [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] &&
+        a11y=(DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
+    ip netns exec "$E2E_NETNS" env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "${a11y[@]}" "$@" "$binary" \
         >"$E2E_DIR/program.log" 2>&1 &
     E2E_PROGRAM_PID=$!
     E2E_PIDS+=($E2E_PROGRAM_PID)
@@ -132,3 +155,125 @@ e2e_now_days() {
 e2e_records() {
     od -A n -v -t f8 -w16 "$1" | awk '{ printf "%.9f %.9f\n", $1, $2 }'
 }
+
+# ---------------------------------------------------------------------------------------------------------
+# Waiting, windows, the tray, pixels, logs and widget texts
+
+E2E_LIB_DIR=$(dirname "${BASH_SOURCE[0]}")
+
+# Runs a command every 0.1 s until it succeeds, at most TENTHS times.
+e2e_poll() {
+    local tenths=$1
+    shift
+    for _ in $(seq "$tenths"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits for the 660 x 332 main window (a message box carries the same title), prints its id.
+e2e_wait_main_window() {
+    local id w h
+    for _ in $(seq "${1:-100}"); do
+        for id in $(xdotool search --onlyvisible --name '^Pellandra Hourlink 2.0$' 2>/dev/null || true); do
+            read -r w h < <(e2e_window_size "$id")
+            if [ "$w" -eq 660 ] && [ "$h" -eq 332 ]; then
+                echo "$id"
+                return 0
+            fi
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits for a window other than the given ones whose title matches, prints its id.
+e2e_wait_other_window() {
+    local title=$1 known=" ${2:-} " id
+    for _ in $(seq "${3:-100}"); do
+        for id in $(xdotool search --onlyvisible --name "$title" 2>/dev/null || true); do
+            [[ "$known" == *" $id "* ]] || { echo "$id"; return 0; }
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+e2e_visible() { xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$1"; }
+e2e_hidden() { ! e2e_visible "$1"; }
+
+# The window manager's view: "Normal", "Iconic", or "none" for a window it no longer manages.
+e2e_wm_state() {
+    xprop -id "$1" WM_STATE 2>/dev/null | awk '/window state:/ {print $3; found=1} END {if (!found) print "none"}'
+}
+
+# Whether the window has an entry in the window manager's client list, which taskbars show.
+e2e_in_client_list() {
+    xprop -root _NET_CLIENT_LIST | tr -c '0-9a-fx' '\n' | grep -qix "$(printf '0x%x' "$1")"
+}
+
+# Prints "X Y W H" (screen position and size) of the icon docked in the tray, if there is one.
+e2e_tray_icon() {
+    xwininfo -id "$E2E_TRAY_PANEL" -children 2>/dev/null | awk '
+        $1 ~ /^0x/ && match($0, /[0-9]+x[0-9]+[+-][0-9]+[+-][0-9]+ +[+-][0-9]+[+-][0-9]+/) {
+            split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
+            if (f[1] >= 16 && f[1] <= 32 && f[2] >= 16 && f[2] <= 32) { print f[5], f[6], f[1], f[2]; found = 1; exit }
+        }
+        END { exit !found }'
+}
+
+# A left click at a screen position, or at a position inside a window's client area.
+e2e_click_at() { xdotool mousemove "$1" "$2" sleep 0.1 click 1; }
+e2e_click_in() { xdotool mousemove --window "$1" "$2" "$3" sleep 0.1 click 1; }
+
+# A screenshot of one window's client area.
+e2e_shot() { import -window "$1" "$2"; }
+
+# The colour of one pixel of a picture as "R G B".
+e2e_pixel() {
+    /usr/bin/convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]\n" info:
+}
+
+# Writes a log of the given connections, each as start and end in seconds since 1970, stored as local
+# days since 1899-12-30.
+e2e_write_log() {
+    local file=$1
+    shift
+    python3 - "$file" "$@" <<'PY'
+import struct, sys, time
+def days(secs):
+    return (secs + time.localtime(secs).tm_gmtoff) / 86400 + 25569
+with open(sys.argv[1], "wb") as log:
+    for secs in zip(sys.argv[2::2], sys.argv[3::2]):
+        log.write(struct.pack("<dd", *(days(int(s)) for s in secs)))
+PY
+}
+
+# A session bus on a path socket (abstract sockets do not cross network namespaces) and the
+# accessibility bus on it, so that the widgets' texts can be read from outside.
+e2e_start_a11y() {
+    local addrfile="$E2E_DIR/bus.address" launcher bus
+    E2E_PYTHON=""
+    for py in python3 /usr/bin/python3; do
+        if "$py" -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null; then
+            E2E_PYTHON=$py
+            break
+        fi
+    done
+    [ -n "$E2E_PYTHON" ] || e2e_fail "no python3 with gi and Atspi (python3-gi, gir1.2-atspi-2.0)"
+    dbus-daemon --session --address="unix:path=$XDG_RUNTIME_DIR/bus" --nofork --nopidfile --print-address=1 \
+        >"$addrfile" 2>"$E2E_DIR/dbus.log" &
+    E2E_PIDS+=($!)
+    e2e_poll 100 test -s "$addrfile" || e2e_fail "the session bus did not start"
+    export DBUS_SESSION_BUS_ADDRESS
+    DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$addrfile")
+    /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$E2E_DIR/at-spi.log" 2>&1 &
+    launcher=$!
+    E2E_PIDS+=("$launcher")
+    e2e_poll 100 eval 'xprop -root AT_SPI_BUS 2>/dev/null | grep -q unix:' || e2e_fail "the accessibility bus did not start"
+    # The launcher's own bus daemon, stopped before the launcher.
+    for bus in $(pgrep -P "$launcher" || true); do E2E_PIDS+=("$bus"); done
+}
+
+e2e_atspi() { "$E2E_PYTHON" "$E2E_LIB_DIR/atspi.py" "$@"; }
