@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# With no tray host on the screen, minimising is an ordinary minimise: the window stays managed as an
+# iconic window with its taskbar entry, no icon is docked anywhere, and activating it brings it back.
+source "$(dirname "$0")/lib.sh"
+binary=$(realpath "$1")
+e2e_require_root
+e2e_workdir
+e2e_start_x
+e2e_start_netns
+
+day=$(date -d '2 days ago 10:00' +%s)
+e2e_write_log datatime.dat "$day" $((day + 3600))
+e2e_start_program "$binary"
+main=$(e2e_wait_main_window) || e2e_fail "no main window"
+
+iconic() { [ "$(e2e_wm_state "$main")" = Iconic ]; }
+xdotool windowminimize "$main"
+e2e_poll 100 iconic || e2e_fail "minimised window is $(e2e_wm_state "$main"), not Iconic"
+# The program hears of the minimise a moment later and, with no tray to go to, must leave the window as it is.
+sleep 1.5
+[ "$(e2e_wm_state "$main")" = Iconic ] || e2e_fail "the window became $(e2e_wm_state "$main") after the minimise"
+e2e_in_client_list "$main" || e2e_fail "the minimised window lost its taskbar entry"
+e2e_hidden "$main" || e2e_fail "the minimised window is still on the screen"
+e2e_log "minimised without a tray host: WM_STATE Iconic, still on the client list"
+
+xdotool windowactivate "$main"
+e2e_poll 100 e2e_visible "$main" || e2e_fail "windowactivate did not bring the window back"
+[ "$(e2e_wm_state "$main")" = Normal ] || e2e_fail "restored window is $(e2e_wm_state "$main")"
+read -r w h < <(e2e_window_size "$main")
+[ "$w" -eq 660 ] && [ "$h" -eq 332 ] || e2e_fail "restored window is $w x $h"
+
+kill -0 "$E2E_PROGRAM_PID" || e2e_fail "the program ended by itself"
+e2e_log "ok"
