@@ -33,6 +33,8 @@ public:
     static constexpr const char* kClosedText = "Remote Connection closed";
     // A growth of the suspended time beyond this between two ticks means the machine slept.
     static constexpr std::int64_t kSuspendThresholdMs = 2000;
+    // A wall clock that moves between two ticks by more than this beyond the time that passed was set.
+    static constexpr std::int64_t kClockStepThresholdMs = 2000;
 
     ConnectionRecorder(ConnectionState& state, ConnectionLog& log, const Clock& clock, RecorderView& view);
 
@@ -42,7 +44,8 @@ public:
     // Today's logged time plus the whole running connection, also its part before midnight.
     [[nodiscard]] DateTime TodayTime();
 
-    // Appends the running connection ending now, for an end of the session that asks no question.
+    // Appends the running connection ending now, for an end of the session that asks no question; after
+    // a suspend or a clock step since the last tick it ends at the last tick that saw it.
     void SaveRunningConnection();
 
     [[nodiscard]] bool Recording() const { return m_recording; }
@@ -52,6 +55,8 @@ public:
 
 private:
     void EndConnection(DateTime end);
+    // Whether the machine slept or the wall clock was set since the previous tick.
+    [[nodiscard]] bool GapSincePreviousTick(DateTime now, std::int64_t suspendedMs, std::int64_t runningMs) const;
 
     ConnectionState& m_state;
     ConnectionLog& m_log;
@@ -61,10 +66,14 @@ private:
     bool m_recording = false;
     DateTime m_connectionStart = 0.0;
     DateTime m_todayTotal = 0.0;
-    // The last tick that saw the running connection, and the end a suspend gave it until it is saved.
+    // The last tick that saw the running connection, and the end a suspend or a clock step gave it
+    // until it is saved.
     DateTime m_lastSeen = 0.0;
-    std::optional<DateTime> m_endBeforeSuspend;
+    std::optional<DateTime> m_endAtGap;
+    // What the clock said at the previous tick.
     std::int64_t m_suspendedMs;
+    std::int64_t m_runningMs;
+    DateTime m_previousTick;
 };
 
 } // namespace hourlink

@@ -24,4 +24,8 @@ std::int64_t SystemClock::SuspendedMilliseconds() const {
     return Milliseconds(CLOCK_BOOTTIME) - Milliseconds(CLOCK_MONOTONIC);
 }
 
+std::int64_t SystemClock::RunningMilliseconds() const {
+    return Milliseconds(CLOCK_MONOTONIC);
+}
+
 } // namespace hourlink

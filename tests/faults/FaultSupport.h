@@ -5,13 +5,24 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "Errors.h"
 #include "RecordFile.h"
 #include "iodata.h"
+
+namespace hourlink {
+
+// Records print as their two times, so a failing comparison of logs can be read.
+inline void PrintTo(const ConnectionRecord& record, std::ostream* out) {
+    *out << std::setprecision(17) << "{" << record.start << ", " << record.end << "}";
+}
+
+} // namespace hourlink
 
 namespace hourlink::testing {
 

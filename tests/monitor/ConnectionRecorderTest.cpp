@@ -142,6 +142,51 @@ TEST_F(RecorderTest, ShortWakeUpsBelowTheThresholdAreNotASuspend) {
     EXPECT_THAT(ReadLog(), ElementsAre(ConnectionRecord{start, m_clock.Now()}));
 }
 
+struct ClockStep {
+    double set;    // how far somebody sets the wall clock between two ticks, in seconds
+    double passes; // how much time passes besides, with the machine running
+    bool cuts;     // whether the running connection is cut there in two
+};
+
+class ClockStepTest : public RecorderTest, public ::testing::WithParamInterface<ClockStep> {};
+
+TEST_P(ClockStepTest, ASetClockCutsTheConnectionAtTheLastTickBeforeItAndALateTickDoesNot) {
+    Ticks(true, 1);
+    const DateTime start = m_clock.Now();
+    Ticks(true, 9);
+    const DateTime lastSeen = m_clock.Now();
+    m_clock.StepWallClock(GetParam().set);
+    m_clock.AdvanceSeconds(GetParam().passes);
+    Ticks(true, 1);
+    const DateTime afterStep = m_clock.Now();
+    EXPECT_TRUE(m_recorder.Recording());
+    EXPECT_GE(m_recorder.TodayTotal(), 0.0);
+    Ticks(false, 1);
+    if (GetParam().cuts) {
+        EXPECT_THAT(ReadLog(),
+                    ElementsAre(ConnectionRecord{start, lastSeen}, ConnectionRecord{afterStep, m_clock.Now()}));
+    } else {
+        EXPECT_THAT(ReadLog(), ElementsAre(ConnectionRecord{start, m_clock.Now()}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, ClockStepTest,
+                         ::testing::Values(ClockStep{-2 * 3600.0, 0.0, true}, ClockStep{-5.0, 0.0, true},
+                                           ClockStep{-1.0, 0.0, false}, ClockStep{1.5, 0.0, false},
+                                           ClockStep{30.0, 0.0, true}, ClockStep{3 * 3600.0, 0.0, true},
+                                           ClockStep{0.0, 600.0, false}, ClockStep{-3600.0, 3600.0, true}));
+
+TEST_F(RecorderTest, SessionEndAfterAClockSetBackEndsAtTheLastTickThatSawTheConnection) {
+    Ticks(true, 1);
+    const DateTime start = m_clock.Now();
+    Ticks(true, 5);
+    const DateTime lastSeen = m_clock.Now();
+    m_clock.StepWallClock(-3600.0);
+    m_clock.AdvanceSeconds(0.5);
+    m_recorder.SaveRunningConnection();
+    EXPECT_THAT(ReadLog(), ElementsAre(ConnectionRecord{start, lastSeen}));
+}
+
 TEST_F(RecorderTest, SessionEndSavesTheRunningConnection) {
     m_recorder.SaveRunningConnection();
     EXPECT_TRUE(ReadLog().empty());
