@@ -23,6 +23,7 @@ run: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS) --timeout 600
 	$(MAKE) --no-print-directory unit-asan
+	HOURLINK_WERROR=$(WERROR) bash fuzz/run.sh --seconds $(FUZZ_TEST_SECONDS) $(FUZZ_BUILD)
 
 # The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 unit-asan: deps
@@ -39,3 +40,12 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# The libFuzzer targets (clang, ASan + UBSan), in a build of their own. `make test` runs each for
+# FUZZ_TEST_SECONDS; `make fuzz` runs them for FUZZ_SECONDS each, growing the corpus in $(FUZZ_BUILD)/corpus.
+FUZZ_BUILD        ?= build-fuzz
+FUZZ_TEST_SECONDS ?= 30
+FUZZ_SECONDS      ?= 600
+
+fuzz: deps
+	HOURLINK_WERROR=$(WERROR) bash fuzz/run.sh --seconds $(FUZZ_SECONDS) $(FUZZ_BUILD)
