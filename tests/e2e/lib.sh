@@ -18,6 +18,10 @@ e2e_fail() {
     if [ -n "${E2E_X:-}" ] && import -window root "$E2E_OUT/$E2E_NAME-failure.png" 2>/dev/null; then
         e2e_log "screen at the failure: $E2E_OUT/$E2E_NAME-failure.png"
     fi
+    local log
+    for log in "${E2E_DIR:-/nonexistent}"/*.log; do
+        [ -s "$log" ] && { echo "--- $(basename "$log"):"; tail -n 15 "$log"; } >&2
+    done
     exit 1
 }
 
@@ -64,9 +68,12 @@ e2e_start_x() {
     unset DBUS_SESSION_BUS_ADDRESS
     mkdir -p -m 700 "$XDG_RUNTIME_DIR"
     openbox >"$E2E_DIR/openbox.log" 2>&1 &
-    E2E_PIDS+=($!)
-    for _ in $(seq 100); do
+    local wm=$!
+    E2E_PIDS+=("$wm")
+    # Generous: once, in a full run on the shared machine, openbox had not announced itself after 5 s.
+    for _ in $(seq 300); do
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        kill -0 "$wm" 2>/dev/null || e2e_fail "openbox ended at its start"
         sleep 0.05
     done
     e2e_fail "openbox did not start"
@@ -77,7 +84,7 @@ e2e_start_tray() {
     trayer --edge bottom --align right --widthtype pixel --width 200 --height 26 >"$E2E_DIR/trayer.log" 2>&1 &
     E2E_PIDS+=($!)
     E2E_TRAY_PID=$!
-    for _ in $(seq 100); do
+    for _ in $(seq 200); do
         xprop -root 2>/dev/null >/dev/null
         # The panel that docks the icons is trayer's window named "panel".
         for E2E_TRAY_PANEL in $(xdotool search --class '^trayer$' 2>/dev/null || true); do
