@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "Errors.h"
+#include "OpenPipe.h"
 #include "TempDir.h"
 
 namespace hourlink {
@@ -107,42 +108,11 @@ TEST_F(ReadmeCheck, HugeFileWithoutLineEndsFails) {
     EXPECT_FALSE(ReadmeCheckPasses());
 }
 
-// A pipe whose writer stays open for a while: a check that read on to the end of the fourth line
-// would wait for the writer to go.
-class OpenPipe {
-public:
-    explicit OpenPipe(std::string bytes) {
-        if (::mkfifo(kReadmeFileName, 0600) != 0) {
-            throw std::runtime_error("mkfifo");
-        }
-        m_writer = std::thread([this, bytes = std::move(bytes)] {
-            const int fd = ::open(kReadmeFileName, O_WRONLY);
-            (void)::write(fd, bytes.data(), bytes.size());
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!m_release && std::chrono::steady_clock::now() < deadline) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-            m_closed = true;
-            ::close(fd);
-        });
-    }
-    ~OpenPipe() {
-        m_release = true;
-        m_writer.join();
-    }
-    OpenPipe(const OpenPipe&) = delete;
-    OpenPipe& operator=(const OpenPipe&) = delete;
-    [[nodiscard]] bool WriterClosed() const { return m_closed; }
-
-private:
-    std::atomic<bool> m_release{false};
-    std::atomic<bool> m_closed{false};
-    std::thread m_writer;
-};
+using testing::OpenPipe;
 
 TEST_F(ReadmeCheck, EndlessFourthLineIsNotReadToItsEnd) {
     // Stays below the pipe's capacity, so the writer never waits for the reader.
-    const OpenPipe pipe(kFirstLines + std::string(60000, 'x'));
+    const OpenPipe pipe(kReadmeFileName, kFirstLines + std::string(60000, 'x'));
     EXPECT_FALSE(ReadmeCheckPasses());
     EXPECT_FALSE(pipe.WriterClosed());
 }

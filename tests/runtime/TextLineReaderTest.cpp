@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "Errors.h"
+#include "OpenPipe.h"
 #include "TempDir.h"
 
 namespace hourlink {
@@ -113,52 +114,16 @@ TEST_F(TextLines, ZeroLinesReadsNothing) {
     EXPECT_TRUE(ReadTextLines(kReadme, 0, kWide).empty());
 }
 
-// A pipe whose writer stays open: a reader that wanted more than it needs would wait for its end.
-class OpenPipe {
-public:
-    explicit OpenPipe(std::string bytes) {
-        if (::mkfifo(kReadme, 0600) != 0) {
-            throw std::runtime_error("mkfifo");
-        }
-        m_writer = std::thread([this, bytes = std::move(bytes)] {
-            // Read-write, so the pipe has its writer before the reader opens it.
-            const int fd = ::open(kReadme, O_RDWR);
-            (void)::write(fd, bytes.data(), bytes.size());
-            m_written = true;
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!m_release && std::chrono::steady_clock::now() < deadline) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-            m_closed = true;
-            ::close(fd);
-        });
-        while (!m_written) {
-            std::this_thread::yield();
-        }
-    }
-    ~OpenPipe() {
-        m_release = true;
-        m_writer.join();
-    }
-    OpenPipe(const OpenPipe&) = delete;
-    OpenPipe& operator=(const OpenPipe&) = delete;
-    [[nodiscard]] bool WriterClosed() const { return m_closed; }
-
-private:
-    std::atomic<bool> m_release{false};
-    std::atomic<bool> m_closed{false};
-    std::atomic<bool> m_written{false};
-    std::thread m_writer;
-};
+using testing::OpenPipe;
 
 TEST_F(TextLines, StopsOnceTheLinesAreComplete) {
-    const OpenPipe pipe("one\r\ntwo\r\nthree\r\nfour\r\nfive");
+    const OpenPipe pipe(kReadme, "one\r\ntwo\r\nthree\r\nfour\r\nfive");
     EXPECT_THAT(ReadTextLines(kReadme, 4, kWide), ElementsAre("one", "two", "three", "four"));
     EXPECT_FALSE(pipe.WriterClosed());
 }
 
 TEST_F(TextLines, StopDoesNotWaitForTheEndOfAnOverLongLine) {
-    const OpenPipe pipe(std::string(1000, 'x'));
+    const OpenPipe pipe(kReadme, std::string(1000, 'x'));
     const hourlink::TextLines read = ReadTextLines(kReadme, 4, 25, OverlongLine::Stop);
     EXPECT_FALSE(pipe.WriterClosed());
     EXPECT_TRUE(read.overlong);
@@ -169,7 +134,7 @@ TEST_F(TextLines, APipeWithoutWriterOrWithAnIdleOneNeverHangs) {
     ASSERT_EQ(::mkfifo(kReadme, 0600), 0);
     EXPECT_THAT(ReadTextLines(kReadme, 4, kWide), ElementsAre("", "", "", "")); // no writer: at its end
     std::filesystem::remove(kReadme);
-    const OpenPipe idle("one\r\n"); // a writer that sends no more
+    const OpenPipe idle(kReadme, "one\r\n"); // a writer that sends no more
     try {
         (void)ReadTextLines(kReadme, 4, kWide);
         FAIL() << "waited for a writer that sends nothing";
