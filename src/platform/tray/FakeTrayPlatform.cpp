@@ -183,19 +183,11 @@ LRESULT FakeTrayPlatform::DefWindowProc(HWND window, UINT message, WPARAM, LPARA
 }
 
 WindowProc FakeTrayPlatform::GetWindowProc(HWND window) {
-    const auto found = m_windows.find(window);
-    return found == m_windows.end() ? WindowProc{} : *found->second.proc;
+    return WindowProcOf(m_windows, window);
 }
 
 WindowProc FakeTrayPlatform::SetWindowProc(HWND window, WindowProc proc) {
-    const auto found = m_windows.find(window);
-    if (found == m_windows.end()) {
-        return {};
-    }
-    WindowProc previous = *found->second.proc;
-    // A fresh holder, so a procedure that replaces itself while it runs keeps running on the old one.
-    found->second.proc = std::make_shared<WindowProc>(std::move(proc));
-    return previous;
+    return ReplaceWindowProc(m_windows, window, std::move(proc));
 }
 
 LRESULT FakeTrayPlatform::sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

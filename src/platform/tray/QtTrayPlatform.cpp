@@ -323,18 +323,11 @@ LRESULT QtTrayPlatform::DefWindowProc(HWND, UINT, WPARAM, LPARAM) {
 }
 
 WindowProc QtTrayPlatform::GetWindowProc(HWND window) {
-    const auto found = m_windows.find(window);
-    return found == m_windows.end() ? WindowProc{} : *found->second.proc;
+    return WindowProcOf(m_windows, window);
 }
 
 WindowProc QtTrayPlatform::SetWindowProc(HWND window, WindowProc proc) {
-    const auto found = m_windows.find(window);
-    if (found == m_windows.end()) {
-        return {};
-    }
-    WindowProc previous = *found->second.proc;
-    found->second.proc = std::make_shared<WindowProc>(std::move(proc));
-    return previous;
+    return ReplaceWindowProc(m_windows, window, std::move(proc));
 }
 
 bool QtTrayPlatform::PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -144,6 +144,25 @@ enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 // A window's message procedure.
 using WindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 
+// The procedure of a window in a backend's table of windows, whose entries keep it in a shared holder
+// `proc`; empty for an unknown window.
+template <class Table> [[nodiscard]] WindowProc WindowProcOf(const Table& windows, HWND window) {
+    const auto found = windows.find(window);
+    return found == windows.end() ? WindowProc{} : *found->second.proc;
+}
+
+// Puts a new procedure in front and answers the one it replaced. A fresh holder, so a procedure that
+// replaces itself while it runs keeps running on the old one.
+template <class Table> WindowProc ReplaceWindowProc(Table& windows, HWND window, WindowProc proc) {
+    const auto found = windows.find(window);
+    if (found == windows.end()) {
+        return {};
+    }
+    WindowProc previous = *found->second.proc;
+    found->second.proc = std::make_shared<WindowProc>(std::move(proc));
+    return previous;
+}
+
 // Hands a message to a procedure saved from a window; an empty one answers 0.
 LRESULT CallWindowProc(const WindowProc& proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
