@@ -176,16 +176,26 @@ INSTANTIATE_TEST_SUITE_P(Steps, ClockStepTest,
                                            ClockStep{30.0, 0.0, true}, ClockStep{3 * 3600.0, 0.0, true},
                                            ClockStep{0.0, 600.0, false}, ClockStep{-3600.0, 3600.0, true}));
 
-TEST_F(RecorderTest, SessionEndAfterAClockSetBackEndsAtTheLastTickThatSawTheConnection) {
+// A session that ends before the first tick after a suspend or a clock step ends the connection where
+// the next tick would have.
+class SessionEndAfterAGapTest : public RecorderTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SessionEndAfterAGapTest, EndsAtTheLastTickThatSawTheConnection) {
     Ticks(true, 1);
     const DateTime start = m_clock.Now();
     Ticks(true, 5);
     const DateTime lastSeen = m_clock.Now();
-    m_clock.StepWallClock(-3600.0);
+    if (GetParam()) {
+        m_clock.Suspend(3 * 3600.0);
+    } else {
+        m_clock.StepWallClock(-3600.0);
+    }
     m_clock.AdvanceSeconds(0.5);
     m_recorder.SaveRunningConnection();
     EXPECT_THAT(ReadLog(), ElementsAre(ConnectionRecord{start, lastSeen}));
 }
+
+INSTANTIATE_TEST_SUITE_P(SuspendOrClockSetBack, SessionEndAfterAGapTest, ::testing::Bool());
 
 TEST_F(RecorderTest, SessionEndSavesTheRunningConnection) {
     m_recorder.SaveRunningConnection();
