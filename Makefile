@@ -34,6 +34,7 @@ unit-asan: deps
 
 bench: build
 	bash bench/run-all.sh $(BUILD)
+	bash bench/footprint/footprint.sh $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -14,6 +14,8 @@ packages=(
     clang libclang-rt-14-dev
     # end-to-end tests that read widget texts: a session bus and the accessibility bus, read from python
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+    # footprint benchmark: the first paint of a window, seen from outside through the DAMAGE extension
+    libxcb-damage0-dev
 )
 
 missing=()

@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# Footprint of the real program against a bare Qt 6 window with a 1 s timer, side by side in a private
+# X server: the time from start to the first paint, then RSS, PSS and CPU time over a minute idle, then
+# over a minute of recording a connection (default route up in a network namespace) with a log of a
+# million records. Prints a table with the ratios and PASS/FAIL against the targets.
+#
+#   bench/footprint/footprint.sh [build-dir]
+#
+# FOOTPRINT_SECONDS (60), FOOTPRINT_RECORDS (1000000) and FOOTPRINT_STARTS (5, start-ups of each program
+# whose median is taken) change the run; FOOTPRINT_STRICT=1 makes a FAIL the exit status. The recording
+# half needs root for the network namespace and is skipped without it.
+source "$(dirname "$0")/../../tests/e2e/lib.sh"
+
+build=$(realpath "${1:-build}")
+seconds=${FOOTPRINT_SECONDS:-60}
+records=${FOOTPRINT_RECORDS:-1000000}
+starts=${FOOTPRINT_STARTS:-5}
+settle=3
+hourlink=$build/hourlink
+bare=$build/bench/footprint/hourlink_bare_window
+write_log=$build/bench/footprint/hourlink_write_log
+first_paint=$build/bench/footprint/hourlink_first_paint
+for f in "$hourlink" "$bare" "$write_log"; do
+    [ -x "$f" ] || e2e_fail "$f is missing; build with -DHOURLINK_BENCH=ON"
+done
+
+e2e_workdir
+e2e_start_x
+as_root=0
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=1
+    e2e_start_netns
+    inside=(ip netns exec "$E2E_NETNS" env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR")
+elif unshare -r -n true 2>/dev/null; then
+    # A network namespace of our own without a default route: the program sees no connection.
+    inside=(unshare -r -n env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR")
+else
+    e2e_log "no network namespace available: the program sees this machine's connection while 'idle'"
+    inside=(env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR")
+fi
+mkdir -p bare-run idle-run recording-run
+: >idle-run/datatime.dat # an empty log: no "File not found" box at start
+
+# CPU time of all threads of a process in ms, from the scheduler's own nanosecond count.
+cpu_ms() {
+    cat /proc/"$1"/task/*/sched 2>/dev/null | awk '/se.sum_exec_runtime/ { s += $3 } END { printf "%.3f\n", s }'
+}
+# utime + stime of /proc/PID/stat, in ms; only as fine as the clock tick.
+tick_ms() {
+    local hz
+    hz=$(getconf CLK_TCK)
+    sed 's/.*) //' /proc/"$1"/stat | awk -v hz="$hz" '{ printf "%.0f\n", ($12 + $13) * 1000 / hz }'
+}
+# "RSS PSS" in MB.
+memory_mb() {
+    awk '/^Rss:/ { r = $2 } /^Pss:/ { p = $2 } END { printf "%.1f %.1f\n", r / 1024, p / 1024 }' \
+        /proc/"$1"/smaps_rollup
+}
+
+# Starts a program in a folder and waits for its first paint; sets STARTED_PID and PAINT_MS.
+launch() {
+    local folder=$1 name=$2 out
+    shift 2
+    if [ -x "$first_paint" ]; then
+        out=$(cd "$folder" && "$first_paint" 30 "$E2E_DIR/$name.log" -- "${inside[@]}" "$@") ||
+            e2e_fail "$name did not paint within 30 s: $out"
+        STARTED_PID=$(awk '/^pid/ { print $2 }' <<<"$out")
+        PAINT_MS=$(awk '/^painted/ { print $2 }' <<<"$out")
+    else
+        # Without the DAMAGE watcher: the moment the window is mapped, seen by polling.
+        local t0
+        t0=$(date +%s%N)
+        (cd "$folder" && exec "${inside[@]}" "$@" >>"$E2E_DIR/$name.log" 2>&1) &
+        STARTED_PID=$!
+        until xdotool search --onlyvisible --pid "$STARTED_PID" >/dev/null 2>&1; do sleep 0.002; done
+        PAINT_MS=$(awk -v a="$t0" -v b="$(date +%s%N)" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }')
+    fi
+    E2E_PIDS+=("$STARTED_PID")
+}
+
+stop() {
+    kill -TERM "$1" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
+    kill -KILL "$1" 2>/dev/null || true
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Measures two running programs over the same interval; sets CPU_*, TICK_* and MEM_* for both.
+measure_pair() {
+    local a=$1 b=$2 a0 b0 ta0 tb0
+    sleep "$settle"
+    a0=$(cpu_ms "$a") b0=$(cpu_ms "$b") ta0=$(tick_ms "$a") tb0=$(tick_ms "$b")
+    sleep "$seconds"
+    CPU_A=$(awk -v x="$(cpu_ms "$a")" -v y="$a0" 'BEGIN { printf "%.1f", x - y }')
+    CPU_B=$(awk -v x="$(cpu_ms "$b")" -v y="$b0" 'BEGIN { printf "%.1f", x - y }')
+    TICK_A=$(($(tick_ms "$a") - ta0)) TICK_B=$(($(tick_ms "$b") - tb0))
+    MEM_A=$(memory_mb "$a") MEM_B=$(memory_mb "$b")
+}
+
+rows=()
+failed=0
+# row LABEL BARE HOURLINK KIND LIMIT: KIND "ratio" compares HOURLINK <= LIMIT x BARE, "plus" HOURLINK <= BARE + LIMIT.
+row() {
+    local label=$1 base=$2 value=$3 kind=$4 limit=${5:-} verdict="" relation="" target=""
+    if [ "$kind" = ratio ]; then
+        relation=$(awk -v a="$value" -v b="$base" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }')
+        target="<= ${limit}x"
+        verdict=$(awk -v a="$value" -v b="$base" -v l="$limit" 'BEGIN { print (a <= l * b) ? "PASS" : "FAIL" }')
+    elif [ "$kind" = plus ]; then
+        relation=$(awk -v a="$value" -v b="$base" 'BEGIN { printf "%+.1f MB", a - b }')
+        target="<= +$limit MB"
+        verdict=$(awk -v a="$value" -v b="$base" -v l="$limit" 'BEGIN { print (a <= b + l) ? "PASS" : "FAIL" }')
+    else
+        relation=$(awk -v a="$value" -v b="$base" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }')
+    fi
+    [ "$verdict" = FAIL ] && failed=1
+    rows+=("$(printf '%-40s %12s %12s %10s %12s  %s' "$label" "$base" "$value" "$relation" "$target" "$verdict")")
+}
+
+# 1. Start-up: alternately, each program from its start to the first paint of its window.
+bare_paint=() idle_paint=()
+for _ in $(seq "$starts"); do
+    launch bare-run bare "$bare"
+    bare_paint+=("$PAINT_MS")
+    stop "$STARTED_PID"
+    launch idle-run hourlink "$hourlink"
+    idle_paint+=("$PAINT_MS")
+    stop "$STARTED_PID"
+done
+bare_paint_ms=$(printf '%s\n' "${bare_paint[@]}" | median)
+idle_paint_ms=$(printf '%s\n' "${idle_paint[@]}" | median)
+e2e_log "first paint, bare: ${bare_paint[*]} ms; hourlink: ${idle_paint[*]} ms"
+
+# 2. Idle, side by side.
+launch bare-run bare "$bare"
+bare_pid=$STARTED_PID
+launch idle-run hourlink "$hourlink"
+hourlink_pid=$STARTED_PID
+e2e_log "idle for $seconds s"
+measure_pair "$bare_pid" "$hourlink_pid"
+read -r bare_rss bare_pss <<<"$MEM_A"
+read -r idle_rss idle_pss <<<"$MEM_B"
+row "first paint, median of $starts (ms)" "$bare_paint_ms" "$idle_paint_ms" ratio 2
+row "idle CPU over $seconds s (ms)" "$CPU_A" "$CPU_B" ratio 1.5
+row "idle CPU, utime+stime ticks (ms)" "$TICK_A" "$TICK_B" info
+row "idle RSS (MB)" "$bare_rss" "$idle_rss" plus 15
+row "idle PSS (MB)" "$bare_pss" "$idle_pss" info
+stop "$hourlink_pid"
+
+# 3. Recording a connection with a log of a million records, the bare window still beside it.
+if [ "$as_root" -eq 1 ]; then
+    "$write_log" recording-run/datatime.dat "$records"
+    size_before=$(stat -c %s recording-run/datatime.dat)
+    e2e_route_up
+    launch recording-run hourlink "$hourlink"
+    hourlink_pid=$STARTED_PID
+    e2e_log "recording for $seconds s with $records records"
+    measure_pair "$bare_pid" "$hourlink_pid"
+    read -r bare_rss bare_pss <<<"$MEM_A"
+    read -r rec_rss rec_pss <<<"$MEM_B"
+    e2e_route_down
+    sleep 2.5
+    size_after=$(stat -c %s recording-run/datatime.dat)
+    [ "$size_after" -eq $((size_before + 16)) ] ||
+        e2e_log "warning: the log grew by $((size_after - size_before)) bytes, not by the one record of the connection"
+    row "first paint with $records records (ms)" "$bare_paint_ms" "$PAINT_MS" info
+    row "recording CPU over $seconds s (ms)" "$CPU_A" "$CPU_B" ratio 3
+    row "recording CPU, utime+stime ticks (ms)" "$TICK_A" "$TICK_B" info
+    row "recording RSS (MB)" "$bare_rss" "$rec_rss" info
+    row "recording PSS (MB)" "$bare_pss" "$rec_pss" info
+else
+    e2e_log "not root: the recording half is skipped"
+fi
+
+echo
+echo "Footprint: $(nproc) x $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-40s %12s %12s %10s %12s  %s\n' "" "bare window" "hourlink" "relation" "target" "result"
+printf '%s\n' "${rows[@]}"
+if [ "$failed" -ne 0 ] && [ "${FOOTPRINT_STRICT:-0}" = 1 ]; then
+    exit 1
+fi
+exit 0
