@@ -3,8 +3,10 @@
 namespace hourlink {
 namespace {
 
-// Keeps the day, month and year fields and the text between them; names of days and months, which
-// the short format of a few locales carries, are dropped.
+constexpr const char* kNumericDate = "dd/MM/yyyy";
+
+// Keeps the day, month and year fields and the text between them. The short format of a few locales
+// (the plain C locale among them) names the month or the day; those get an all-numeric date instead.
 std::string ShortDatePattern(const QString& qtFormat) {
     std::string out;
     for (qsizetype i = 0; i < qtFormat.size();) {
@@ -21,9 +23,10 @@ std::string ShortDatePattern(const QString& qtFormat) {
             continue;
         }
         if (c == u'd' || c == u'M') {
-            if (run <= 2) {
-                out += std::string(static_cast<std::size_t>(run), static_cast<char>(c.unicode()));
+            if (run > 2) {
+                return kNumericDate;
             }
+            out += std::string(static_cast<std::size_t>(run), static_cast<char>(c.unicode()));
         } else if (c == u'y') {
             out += run <= 2 ? "yy" : "yyyy";
         } else {
@@ -31,7 +34,7 @@ std::string ShortDatePattern(const QString& qtFormat) {
         }
         i += run;
     }
-    return out.empty() ? "dd/MM/yyyy" : out;
+    return out.empty() ? kNumericDate : out;
 }
 
 } // namespace

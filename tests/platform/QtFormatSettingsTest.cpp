@@ -1,0 +1,32 @@
+#include "QtFormatSettings.h"
+
+#include <gtest/gtest.h>
+
+#include "DateTime.h"
+#include "TimeText.h"
+
+namespace hourlink {
+namespace {
+
+TEST(QtFormatSettings, ItalianAndAmericanLocalesGiveTheirOwnDatesAndClocks) {
+    const FormatSettings it = FormatSettingsFromLocale(QLocale(QLocale::Italian, QLocale::Italy));
+    EXPECT_EQ(it.shortDateFormat, "dd/MM/yy");
+    EXPECT_EQ(it.timeSeparator, ":");
+    EXPECT_EQ(it.decimalSeparator, ",");
+    EXPECT_FALSE(it.twelveHour);
+    EXPECT_EQ(DateTimeText(EncodeDateTime(2026, 12, 7, 8, 5, 9), it), "07/12/26 08:05:09");
+
+    const FormatSettings us = FormatSettingsFromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_TRUE(us.twelveHour);
+    EXPECT_FALSE(us.designatorFirst);
+    EXPECT_EQ(DateTimeText(EncodeDateTime(2026, 12, 7, 14, 5, 9), us), "12/7/26 2:05:09 PM");
+}
+
+TEST(QtFormatSettings, ALocaleThatNamesTheMonthGetsANumericDate) {
+    // The C locale's short date names the month; a date must never lose it.
+    const FormatSettings c = FormatSettingsFromLocale(QLocale::c());
+    EXPECT_EQ(DateTimeText(EncodeDate(2026, 12, 7), c), "07/12/2026");
+}
+
+} // namespace
+} // namespace hourlink
