@@ -49,6 +49,7 @@ struct ChartState {
 struct ColorRect {
     QRect rect;
     QColor color;
+    bool operator==(const ColorRect&) const = default;
 };
 
 // A polygon filled (pixel centres inside it) and then outlined along its edges by a 1-pixel pen.

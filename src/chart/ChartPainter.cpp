@@ -16,6 +16,32 @@ void FillRects(QPainter& painter, const std::vector<ColorRect>& rects) {
     }
 }
 
+// Gradient bands that span one column of the same width, one above the other, go as a one-pixel-wide
+// column image stretched sideways without smoothing: the same pixels, one drawing call instead of one
+// per band.
+void FillBands(QPainter& painter, const std::vector<ColorRect>& bands) {
+    if (bands.size() < 2) {
+        FillRects(painter, bands);
+        return;
+    }
+    QRect bounds;
+    for (const ColorRect& b : bands) {
+        if (b.rect.left() != bands.front().rect.left() || b.rect.width() != bands.front().rect.width()) {
+            FillRects(painter, bands);
+            return;
+        }
+        bounds |= b.rect;
+    }
+    QImage column(1, bounds.height(), QImage::Format_RGB32);
+    column.fill(Qt::black);
+    for (const ColorRect& b : bands) {
+        for (int y = b.rect.top(); y <= b.rect.bottom(); ++y) {
+            column.setPixel(0, y - bounds.top(), b.color.rgb());
+        }
+    }
+    painter.drawImage(bounds, column);
+}
+
 void DrawFace(QPainter& painter, const Face& face) {
     if (face.polygon.isEmpty()) {
         return;
@@ -77,16 +103,43 @@ QFont ChartFont() {
 }
 
 int QtChartFontMetrics::textWidth(const std::string& text) const {
-    return m_metrics.horizontalAdvance(QString::fromStdString(text));
+    const auto known = m_widths.find(text);
+    if (known != m_widths.end()) {
+        return known->second;
+    }
+    const int width = m_metrics.horizontalAdvance(QString::fromStdString(text));
+    if (m_widths.size() > 512) {
+        m_widths.clear(); // the texts of a day are few; this only keeps the table from growing forever
+    }
+    m_widths.emplace(text, width);
+    return width;
 }
 
-void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font) {
+const QImage& BackgroundCache::For(const ChartLayout& layout, QSize size) {
+    std::vector<ColorRect> wanted = layout.background;
+    wanted.insert(wanted.end(), layout.frame.begin(), layout.frame.end());
+    if (m_image.size() != size || m_drawn != wanted) {
+        m_image = QImage(size, QImage::Format_RGB32);
+        m_image.fill(Qt::black);
+        QPainter painter(&m_image);
+        FillBands(painter, layout.background);
+        FillRects(painter, layout.frame);
+        m_drawn = std::move(wanted);
+    }
+    return m_image;
+}
+
+void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font, BackgroundCache* cache) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(font);
 
-    FillRects(painter, layout.background);
-    FillRects(painter, layout.frame);
+    if (cache != nullptr && painter.device() != nullptr) {
+        painter.drawImage(0, 0, cache->For(layout, QSize(painter.device()->width(), painter.device()->height())));
+    } else {
+        FillBands(painter, layout.background);
+        FillRects(painter, layout.frame);
+    }
     for (const TextItem& t : layout.title) {
         DrawText(painter, t);
     }
@@ -116,7 +169,7 @@ void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font)
             DrawFace(painter, bar.side);
             DrawFace(painter, bar.top);
             DrawFace(painter, bar.front);
-            FillRects(painter, bar.gradient);
+            FillBands(painter, bar.gradient);
         }
         for (const Face& ribbon : s.ribbons) {
             DrawFace(painter, ribbon);

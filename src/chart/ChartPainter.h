@@ -2,7 +2,10 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QImage>
 #include <QPainter>
+#include <string>
+#include <unordered_map>
 
 #include "ChartLayout.h"
 
@@ -12,7 +15,8 @@ namespace hourlink {
 // on the screen's resolution.
 [[nodiscard]] QFont ChartFont();
 
-// ChartFontMetrics answered by Qt for a real font.
+// ChartFontMetrics answered by Qt for a real font. Widths are remembered: the chart asks for the same few
+// texts at every layout, and shaping them anew each second was a tenth of the chart's cost.
 class QtChartFontMetrics final : public ChartFontMetrics {
 public:
     explicit QtChartFontMetrics(const QFont& font) : m_metrics(font) {}
@@ -22,9 +26,21 @@ public:
 
 private:
     QFontMetrics m_metrics;
+    mutable std::unordered_map<std::string, int> m_widths;
 };
 
-// Draws a computed layout, and nothing else: every position and colour comes from the layout.
-void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font);
+// The panel's background and frame, which depend only on its size, drawn once and reused.
+class BackgroundCache {
+public:
+    [[nodiscard]] const QImage& For(const ChartLayout& layout, QSize size);
+
+private:
+    QImage m_image;
+    std::vector<ColorRect> m_drawn;
+};
+
+// Draws a computed layout, and nothing else: every position and colour comes from the layout. With a
+// cache, the background and frame come from it instead of being drawn band by band.
+void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font, BackgroundCache* cache = nullptr);
 
 } // namespace hourlink

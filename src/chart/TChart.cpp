@@ -53,8 +53,7 @@ ChartState TChart::State() const {
 }
 
 ChartLayout TChart::Layout() const {
-    const QtChartFontMetrics metrics(m_font);
-    return ComputeChartLayout(State(), size(), metrics);
+    return ComputeChartLayout(State(), size(), m_metrics);
 }
 
 QImage TChart::Render() const {
@@ -100,7 +99,7 @@ void TChart::paintEvent(QPaintEvent* /*event*/) {
     }
     {
         QPainter painter(&m_buffer);
-        PaintChart(painter, Layout(), m_font);
+        PaintChart(painter, Layout(), m_font, &m_background);
         if (m_drag == Drag::Zoom) {
             painter.setPen(QPen(Qt::black, 0, Qt::DotLine));
             painter.setBrush(Qt::NoBrush);

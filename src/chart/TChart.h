@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "ChartLayout.h"
+#include "ChartPainter.h"
 #include "ChartSeries.h"
 #include "ChartSettings.h"
 #include "ChartTitle.h"
@@ -78,6 +79,8 @@ private:
     ChartSettings m_settings;
     FormatSettings m_format;
     QFont m_font;
+    QtChartFontMetrics m_metrics{m_font};
+    BackgroundCache m_background;
     std::optional<AxisRange> m_leftRange;
     std::optional<AxisRange> m_bottomRange;
     QImage m_buffer;
