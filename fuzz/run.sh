@@ -30,6 +30,10 @@ cmake -S "$source_dir" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TY
 cmake --build "$build" -j"$jobs" --target "${targets[@]}"
 
 mkdir -p "$build/artifacts"
+# The targets make their scratch folders under TMPDIR; libFuzzer ends without the exit handlers that
+# would remove them, so they go with this folder. A tmpfs spares the disk the log's and settings' flushes.
+scratch=$(mktemp -d /dev/shm/hourlink-fuzz-run.XXXXXX 2>/dev/null || mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 failed=()
 for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"
@@ -38,7 +42,7 @@ for target in "${targets[@]}"; do
     echo "== $target: $seconds s"
     log="$build/artifacts/$target.log"
     # Paths are absolute: each target works in a scratch folder of its own.
-    if ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    if TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         "$build/fuzz/$target" -max_total_time="$seconds" -timeout=20 -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$target-" "$corpus" >"$log" 2>&1; then
         grep -E '^stat::(number_of_executed_units|new_units_added)|^Done' "$log" || true
