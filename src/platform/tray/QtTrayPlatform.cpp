@@ -193,12 +193,17 @@ void QtTrayPlatform::applyFields(TrayEntry& entry, const NotifyIconData& data) {
     if ((data.uFlags & NIF_MESSAGE) != 0) {
         entry.callbackMessage = data.uCallbackMessage;
     }
-    if ((data.uFlags & NIF_ICON) != 0) {
+    if ((data.uFlags & NIF_ICON) != 0 && entry.shownImage != data.hIcon) {
         const auto icon = m_icons.find(data.hIcon);
         entry.icon->setIcon(icon == m_icons.end() ? QIcon() : icon->second);
+        entry.shownImage = data.hIcon;
     }
     if ((data.uFlags & NIF_TIP) != 0) {
-        entry.icon->setToolTip(DecodeWindows1252(FieldText(data.szTip)));
+        std::string tip = FieldText(data.szTip);
+        if (entry.shownTip != tip) {
+            entry.icon->setToolTip(DecodeWindows1252(tip));
+            entry.shownTip = std::move(tip);
+        }
     }
 }
 

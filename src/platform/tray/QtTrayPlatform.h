@@ -107,6 +107,10 @@ private:
         QSystemTrayIcon* icon = nullptr;
         UINT callbackMessage = 0;
         UINT version = 0;
+        // What the icon shows now: the hint changes once a second while recording, the picture seldom,
+        // and handing either to the tray again redraws the icon.
+        std::optional<HICON> shownImage;
+        std::optional<std::string> shownTip;
     };
     using IconKey = std::pair<HWND, UINT>;
     using TimerKey = std::pair<HWND, UINT_PTR>;
