@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 WERROR     := $(if $(CI),ON,OFF)
-CMAKE_ARGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOURLINK_WERROR=$(WERROR) -DHOURLINK_BENCH=ON
+CMAKE_ARGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOURLINK_WERROR=$(WERROR)
 
 .PHONY: deps build run test unit-asan bench fuzz format clean
 
@@ -11,7 +11,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DHOURLINK_BENCH=OFF
 	cmake --build $(BUILD) -j$(JOBS)
 
 # Starts the program from a run folder inside the build tree, where it keeps datatime.dat.
@@ -32,7 +32,10 @@ unit-asan: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS) -L unit --timeout 600
 
-bench: build
+# The benchmarks are built only here, which keeps them out of the time `make test` takes.
+bench: deps
+	cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DHOURLINK_BENCH=ON
+	cmake --build $(BUILD) -j$(JOBS)
 	bash bench/run-all.sh $(BUILD)
 	bash bench/footprint/footprint.sh $(BUILD)
 
