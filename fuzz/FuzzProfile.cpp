@@ -23,7 +23,7 @@ constexpr const char* kAbsent = "\x01"
 constexpr std::size_t kMaxNames = 6;
 
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
 std::string_view Trim(std::string_view text) {
@@ -84,19 +84,6 @@ std::pair<std::vector<std::string>, std::vector<std::string>> NamesIn(std::strin
 // Cases the writer gets wrong today, reported and passed over here until it is mended: it accepts
 // them, but its own reader then cannot find what it wrote, or finds another value for a key it did
 // not touch.
-bool KnownFault(std::string_view section, std::string_view key, std::string_view content) {
-    // Names with blanks around them: the file's names are trimmed, the asked-for names are not.
-    if (Trim(section) != section || Trim(key) != key) {
-        return true;
-    }
-    // Keys that make their own line read as a comment or a section header.
-    if (!key.empty() && (key.front() == '[' || key.front() == ';' || key.front() == '#')) {
-        return true;
-    }
-    // A last line that ends in a lone CR keeps that CR in its value until a line is added after it;
-    // then the CR joins the line end and the value loses it.
-    return !content.empty() && content.back() == '\r';
-}
 
 std::string Read(const std::string& section, const std::string& key, std::size_t buffer) {
     return GetPrivateProfileString(section, key, kAbsent, kIni, buffer);
@@ -146,9 +133,6 @@ void Run(FuzzedDataProvider& input) {
     if (!WritePrivateProfileString(section, key, value, kIni)) {
         Check(FileExists(kIni) == fileExists, "a refused write creates no file");
         Check(!fileExists || ReadFile(kIni) == original, "a refused write leaves the file as it was");
-        return;
-    }
-    if (KnownFault(section, key, fileExists ? content : std::string_view())) {
         return;
     }
     Check(Read(section, key, bigBuffer) == AsRead(value), "a written value reads back");

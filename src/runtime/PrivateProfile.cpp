@@ -88,8 +88,10 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
+// A CR counts as a blank at the edges of names and values: a last line ended by a lone CR must not
+// carry it into its value.
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -183,6 +185,9 @@ struct Place {
 };
 
 Place Find(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
+    // The names in the file are read without blanks around them, so the names asked for are too.
+    section = Trimmed(section);
+    key = Trimmed(key);
     Place place;
     bool inSection = false;
     bool inFirstSection = false;
@@ -300,9 +305,12 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& fileName) {
-    // A line break would smuggle further lines into the file; such names cannot be stored.
-    if (Trimmed(section).empty() || Trimmed(key).empty() || HasLineBreak(section) || HasLineBreak(key) ||
-        HasLineBreak(value) || section.find(']') != std::string::npos || key.find('=') != std::string::npos) {
+    // A line break would smuggle further lines into the file, and a key that begins like a section or a
+    // comment would make its own line read as one; such names cannot be stored.
+    const std::string_view bareKey = Trimmed(key);
+    if (Trimmed(section).empty() || bareKey.empty() || HasLineBreak(section) || HasLineBreak(key) ||
+        HasLineBreak(value) || section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
+        bareKey.front() == '[' || bareKey.front() == ';' || bareKey.front() == '#') {
         return false;
     }
     const std::string target = ResolvedTarget(fileName);

@@ -155,6 +155,29 @@ TEST_F(Profile, RefusesTextsThatWouldBreakTheFile) {
     EXPECT_FALSE(fs::exists(kIni));
 }
 
+TEST_F(Profile, ALastLineEndedByALoneCrKeepsNoCrInItsValue) {
+    WriteBytes(kIni, "[SETTINGS]\r\nTime limit=AUP 6\r");
+    EXPECT_EQ(GetPrivateProfileString(kSection, kKey, "AUP 1", kIni), "AUP 6");
+    ASSERT_TRUE(WritePrivateProfileString(kSection, "Other", "x", kIni));
+    EXPECT_EQ(GetPrivateProfileString(kSection, kKey, "AUP 1", kIni), "AUP 6");
+}
+
+TEST_F(Profile, NamesAskedWithBlanksAroundThemAreFoundAndNotWrittenTwice) {
+    ASSERT_TRUE(WritePrivateProfileString(" S", "k ", "v", kIni));
+    EXPECT_EQ(GetPrivateProfileString(" S", "k ", "none", kIni), "v");
+    ASSERT_TRUE(WritePrivateProfileString(" S", "k ", "w", kIni));
+    EXPECT_EQ(GetPrivateProfileString("S", "k", "none", kIni), "w");
+    const std::string text = ReadBytes(kIni);
+    EXPECT_EQ(text.find("[ S]"), text.rfind("[ S]")) << text;
+}
+
+TEST_F(Profile, KeysThatWouldReadAsASectionOrACommentAreRefused) {
+    for (const char* key : {"[x", ";x", "#x", "  ;x"}) {
+        EXPECT_FALSE(WritePrivateProfileString(kSection, key, "v", kIni)) << key;
+    }
+    EXPECT_FALSE(fs::exists(kIni));
+}
+
 TEST_F(Profile, WriteKeepsTheFilesPermissionsAndLink) {
     WriteBytes("real.ini", "[SETTINGS]\nTime limit=AUP 1\n");
     fs::permissions("real.ini", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
