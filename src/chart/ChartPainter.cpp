@@ -16,32 +16,6 @@ void FillRects(QPainter& painter, const std::vector<ColorRect>& rects) {
     }
 }
 
-// Gradient bands that span one column of the same width, one above the other, go as a one-pixel-wide
-// column image stretched sideways without smoothing: the same pixels, one drawing call instead of one
-// per band.
-void FillBands(QPainter& painter, const std::vector<ColorRect>& bands) {
-    if (bands.size() < 2) {
-        FillRects(painter, bands);
-        return;
-    }
-    QRect bounds;
-    for (const ColorRect& b : bands) {
-        if (b.rect.left() != bands.front().rect.left() || b.rect.width() != bands.front().rect.width()) {
-            FillRects(painter, bands);
-            return;
-        }
-        bounds |= b.rect;
-    }
-    QImage column(1, bounds.height(), QImage::Format_RGB32);
-    column.fill(Qt::black);
-    for (const ColorRect& b : bands) {
-        for (int y = b.rect.top(); y <= b.rect.bottom(); ++y) {
-            column.setPixel(0, y - bounds.top(), b.color.rgb());
-        }
-    }
-    painter.drawImage(bounds, column);
-}
-
 void DrawFace(QPainter& painter, const Face& face) {
     if (face.polygon.isEmpty()) {
         return;
@@ -122,7 +96,7 @@ const QImage& BackgroundCache::For(const ChartLayout& layout, QSize size) {
         m_image = QImage(size, QImage::Format_RGB32);
         m_image.fill(Qt::black);
         QPainter painter(&m_image);
-        FillBands(painter, layout.background);
+        FillRects(painter, layout.background);
         FillRects(painter, layout.frame);
         m_drawn = std::move(wanted);
     }
@@ -137,7 +111,7 @@ void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font,
     if (cache != nullptr && painter.device() != nullptr) {
         painter.drawImage(0, 0, cache->For(layout, QSize(painter.device()->width(), painter.device()->height())));
     } else {
-        FillBands(painter, layout.background);
+        FillRects(painter, layout.background);
         FillRects(painter, layout.frame);
     }
     for (const TextItem& t : layout.title) {
@@ -169,7 +143,7 @@ void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font,
             DrawFace(painter, bar.side);
             DrawFace(painter, bar.top);
             DrawFace(painter, bar.front);
-            FillBands(painter, bar.gradient);
+            FillRects(painter, bar.gradient);
         }
         for (const Face& ribbon : s.ribbons) {
             DrawFace(painter, ribbon);

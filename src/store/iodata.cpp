@@ -75,7 +75,7 @@ bool ConnectionLog::CompactDatabase() {
         m_dialogs.ShowMessage(std::string("File not found: ") + kFileName);
         return false;
     }
-    m_index.Reset();
+    // The summary needs no reset here: a replaced log has another inode, which the summary notices.
     bool rewritten = false;
     {
         RecordFile log(kFileName, RecordFile::Mode::OpenExisting);

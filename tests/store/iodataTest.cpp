@@ -154,6 +154,15 @@ TEST_F(CompactTest, KeepsRecordsYoungerThanTwentyDaysDroppingTheOneAtExactlyTwen
     EXPECT_TRUE(m_dialogs.messages.empty());
 }
 
+TEST_F(CompactTest, SumsAfterPruningSeeThePrunedLog) {
+    const auto records = LogWithStartsBefore({30, 0});
+    WriteLog(records);
+    const double oldDay = DateOf(records[0].start);
+    EXPECT_GT(m_log.DayConnectedTime(oldDay, 0.0), 0.0);
+    EXPECT_TRUE(m_log.CompactDatabase());
+    EXPECT_EQ(m_log.DayConnectedTime(oldDay, 0.0), 0.0);
+}
+
 TEST_F(CompactTest, LeavesAYoungLogAlone) {
     const auto records = LogWithStartsBefore({20, 3, 0});
     WriteLog(records);
