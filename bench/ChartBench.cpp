@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include "ChartPainter.h"
+#include "ChartView.h"
 #include "TChart.h"
 
 namespace {
@@ -28,27 +29,11 @@ struct Week {
     TBarSeries* bars = nullptr;
     TLineSeries* line = nullptr;
 
+    // Chart1 exactly as the main window configures it.
     Week() {
-        ChartSettings s;
-        s.Gradient = {true, TGradientDirection::gdBottomTop, clWhite, clAqua};
-        s.BevelOuter = s.BevelInner = TPanelBevel::bvLowered;
-        s.BevelWidth = s.BorderWidth = 2;
-        s.MarginRight = 10;
-        s.BackWallColor = clGray;
-        s.BottomWallColor = 0xC08080;
-        s.LeftAxis.Grid = {true, clMaroon, TPenStyle::psDashDot, true};
-        s.BottomAxis.Axis.Visible = false;
-        s.BottomAxis.Grid.Visible = false;
-        s.MaxPointsPerPage = 7;
-        s.View3DOptions.VertOffset = 3;
-        chart.SetSettings(s);
-        chart.resize(553, 297);
-        bars = &chart.AddSeries(std::make_unique<TBarSeries>(0xC08000));
-        bars->SetBarStyle(TBarStyle::bsRectGradient);
-        line = &chart.AddSeries(std::make_unique<TLineSeries>(clRed));
-        TSeriesMarks marks;
-        marks.Visible = true;
-        line->SetMarks(marks);
+        const ChartView view = ConfigureChart1(chart);
+        bars = &view.SerieGiorno;
+        line = &view.SerieMedia;
         const double hours[7] = {1.5, 3.25, 0.0, 5.75, 2.0, 8.5, 4.1};
         double sum = 0.0;
         for (int i = 0; i < 7; ++i) {
@@ -56,7 +41,6 @@ struct Week {
             bars->Add(hours[i], "1:30:00");
             line->Add(sum / (i + 1), "0:45:00");
         }
-        chart.Title().SetAlignment(TAlignment::taRightJustify);
         chart.Title().Text().Add("ieri               oggi       ");
         chart.Title().Text().Add(
             "gio               ven               sab               dom               lun               mar       "

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "WaitFor.h"
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -57,14 +59,8 @@ protected:
         }
         return result;
     }
-    // Runs the event loop until the condition holds or the time is up.
     template <typename Condition> bool waitFor(Condition condition, int ms = 1000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!condition() && clock.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return condition();
+        return testing::WaitFor(condition, ms);
     }
 
     QWidget window;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "WaitFor.h"
+
 #include <memory>
 
 namespace hourlink {
@@ -32,12 +34,7 @@ protected:
 
     QSystemTrayIcon* trayIcon() { return platform.trayIcon(TrayIconHandler(platform)->WindowHandle(), tray->IconId()); }
     template <typename Condition> bool waitFor(Condition condition, int ms = 1000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!condition() && clock.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return condition();
+        return testing::WaitFor(condition, ms);
     }
 
     QWidget window;
