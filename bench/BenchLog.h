@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "DateTime.h"
-#include "RecordFile.h"
+#include "runtime/DateTime.h"
+#include "runtime/RecordFile.h"
 
 namespace hourlink::bench {
 

@@ -7,9 +7,9 @@
 #include <QImage>
 #include <QPainter>
 
-#include "ChartPainter.h"
-#include "ChartView.h"
-#include "TChart.h"
+#include "chart/ChartPainter.h"
+#include "chart/TChart.h"
+#include "stats/ChartView.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <filesystem>
 
 #include "BenchLog.h"
-#include "Clock.h"
-#include "ConnectionRecorder.h"
-#include "ConnectionState.h"
-#include "Dialogs.h"
-#include "LinuxConnectionState.h"
-#include "iodata.h"
+#include "monitor/ConnectionRecorder.h"
+#include "platform/ConnectionState.h"
+#include "platform/LinuxConnectionState.h"
+#include "runtime/Clock.h"
+#include "runtime/Dialogs.h"
+#include "store/iodata.h"
 
 namespace hourlink {
 namespace {

@@ -10,12 +10,12 @@
 
 #include <QApplication>
 
-#include "ChartView.h"
-#include "Clock.h"
-#include "Dialogs.h"
-#include "RecordFile.h"
-#include "SevenDays.h"
-#include "TChart.h"
+#include "chart/TChart.h"
+#include "runtime/Clock.h"
+#include "runtime/Dialogs.h"
+#include "runtime/RecordFile.h"
+#include "stats/ChartView.h"
+#include "stats/SevenDays.h"
 
 namespace {
 

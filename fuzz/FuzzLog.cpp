@@ -11,12 +11,12 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "DateTime.h"
-#include "Dialogs.h"
-#include "Errors.h"
 #include "FuzzSupport.h"
-#include "RecordFile.h"
-#include "iodata.h"
+#include "runtime/DateTime.h"
+#include "runtime/Dialogs.h"
+#include "runtime/Errors.h"
+#include "runtime/RecordFile.h"
+#include "store/iodata.h"
 
 namespace hourlink::fuzz {
 namespace {

@@ -10,8 +10,8 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "FuzzSupport.h"
-#include "PrivateProfile.h"
-#include "RecordFile.h"
+#include "runtime/PrivateProfile.h"
+#include "runtime/RecordFile.h"
 
 namespace hourlink::fuzz {
 namespace {

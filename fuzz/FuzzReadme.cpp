@@ -9,7 +9,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "FuzzSupport.h"
-#include "TextLineReader.h"
+#include "runtime/TextLineReader.h"
 
 namespace hourlink::fuzz {
 namespace {

@@ -7,11 +7,11 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "DateTime.h"
-#include "Errors.h"
-#include "FormatSettings.h"
 #include "FuzzSupport.h"
-#include "TextToTime.h"
+#include "runtime/DateTime.h"
+#include "runtime/Errors.h"
+#include "runtime/FormatSettings.h"
+#include "runtime/TextToTime.h"
 
 namespace hourlink::fuzz {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "BenchLog.h"
-#include "SystemClock.h"
+#include "platform/SystemClock.h"
 
 int main(int argc, char* argv[]) {
     if (argc != 3) {

@@ -1,9 +1,9 @@
-#include "HandlerGuard.h"
+#include "app/HandlerGuard.h"
 
 #include <exception>
 
-#include "Dialogs.h"
-#include "Errors.h"
+#include "runtime/Dialogs.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 

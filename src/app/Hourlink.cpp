@@ -2,16 +2,16 @@
 #include <QLocale>
 #include <QScreen>
 
-#include "AppIcon.h"
-#include "Errors.h"
-#include "LinuxConnectionState.h"
-#include "Main.h"
-#include "QtDialogs.h"
-#include "QtFormatSettings.h"
-#include "QtShell.h"
-#include "QtTrayPlatform.h"
-#include "SessionEnd.h"
-#include "SystemClock.h"
+#include "app/AppIcon.h"
+#include "app/Main.h"
+#include "platform/LinuxConnectionState.h"
+#include "platform/QtDialogs.h"
+#include "platform/QtFormatSettings.h"
+#include "platform/QtShell.h"
+#include "platform/SessionEnd.h"
+#include "platform/SystemClock.h"
+#include "platform/tray/QtTrayPlatform.h"
+#include "runtime/Errors.h"
 
 int main(int argc, char* argv[]) {
     using namespace hourlink;

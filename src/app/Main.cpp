@@ -1,4 +1,4 @@
-#include "Main.h"
+#include "app/Main.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,21 +14,21 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "AppIcon.h"
-#include "ChartView.h"
-#include "Clock.h"
-#include "ConnectionList.h"
-#include "Dialogs.h"
-#include "LimitSettings.h"
-#include "LiveUpdate.h"
-#include "QtFormatSettings.h"
-#include "ReadmeCheck.h"
-#include "SevenDays.h"
-#include "Shell.h"
-#include "SysTrayIcon.h"
-#include "TBevel.h"
-#include "TChart.h"
-#include "TrayPlatform.h"
+#include "app/AppIcon.h"
+#include "app/TBevel.h"
+#include "appcore/ConnectionList.h"
+#include "appcore/LimitSettings.h"
+#include "appcore/ReadmeCheck.h"
+#include "chart/TChart.h"
+#include "monitor/LiveUpdate.h"
+#include "platform/QtFormatSettings.h"
+#include "platform/Shell.h"
+#include "platform/tray/TrayPlatform.h"
+#include "runtime/Clock.h"
+#include "runtime/Dialogs.h"
+#include "stats/ChartView.h"
+#include "stats/SevenDays.h"
+#include "tray/SysTrayIcon.h"
 
 namespace hourlink {
 namespace {

@@ -5,12 +5,12 @@
 #include <functional>
 #include <memory>
 
-#include "ConnectionRecorder.h"
-#include "FormatSettings.h"
-#include "HandlerGuard.h"
-#include "Maker.h"
-#include "StatusLine.h"
-#include "iodata.h"
+#include "app/HandlerGuard.h"
+#include "appcore/Maker.h"
+#include "appcore/StatusLine.h"
+#include "monitor/ConnectionRecorder.h"
+#include "runtime/FormatSettings.h"
+#include "store/iodata.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "TBevel.h"
+#include "app/TBevel.h"
 
 #include <QPainter>
 

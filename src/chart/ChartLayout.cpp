@@ -1,10 +1,10 @@
-#include "ChartLayout.h"
+#include "chart/ChartLayout.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "NumberFormat.h"
+#include "runtime/NumberFormat.h"
 
 namespace hourlink {
 

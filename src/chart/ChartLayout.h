@@ -10,10 +10,10 @@
 #include <QRect>
 #include <QSize>
 
-#include "ChartSeries.h"
-#include "ChartSettings.h"
-#include "ChartTitle.h"
-#include "FormatSettings.h"
+#include "chart/ChartSeries.h"
+#include "chart/ChartSettings.h"
+#include "chart/ChartTitle.h"
+#include "runtime/FormatSettings.h"
 
 namespace hourlink {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "ChartLayout.h"
+#include "chart/ChartLayout.h"
 
 namespace hourlink {
 

@@ -1,6 +1,6 @@
-#include "ChartSeries.h"
+#include "chart/ChartSeries.h"
 
-#include "Errors.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ChartColor.h"
-#include "ChartValueList.h"
+#include "chart/ChartColor.h"
+#include "chart/ChartValueList.h"
 
 namespace hourlink {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ChartColor.h"
-#include "ChartSeries.h"
+#include "chart/ChartColor.h"
+#include "chart/ChartSeries.h"
 
 namespace hourlink {
 

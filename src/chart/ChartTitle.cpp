@@ -1,4 +1,4 @@
-#include "ChartTitle.h"
+#include "chart/ChartTitle.h"
 
 namespace hourlink {
 

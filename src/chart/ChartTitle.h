@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ChartColor.h"
+#include "chart/ChartColor.h"
 
 namespace hourlink {
 

@@ -1,9 +1,9 @@
-#include "ChartValueList.h"
+#include "chart/ChartValueList.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "Errors.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 

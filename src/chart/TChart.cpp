@@ -1,10 +1,10 @@
-#include "TChart.h"
+#include "chart/TChart.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
-#include "ChartPainter.h"
+#include "chart/ChartPainter.h"
 
 namespace hourlink {
 

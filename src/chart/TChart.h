@@ -9,12 +9,12 @@
 #include <QPoint>
 #include <QWidget>
 
-#include "ChartLayout.h"
-#include "ChartPainter.h"
-#include "ChartSeries.h"
-#include "ChartSettings.h"
-#include "ChartTitle.h"
-#include "FormatSettings.h"
+#include "chart/ChartLayout.h"
+#include "chart/ChartPainter.h"
+#include "chart/ChartSeries.h"
+#include "chart/ChartSettings.h"
+#include "chart/ChartTitle.h"
+#include "runtime/FormatSettings.h"
 
 namespace hourlink {
 

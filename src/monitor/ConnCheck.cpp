@@ -1,6 +1,6 @@
-#include "ConnCheck.h"
+#include "monitor/ConnCheck.h"
 
-#include "ConnectionState.h"
+#include "platform/ConnectionState.h"
 
 namespace hourlink {
 

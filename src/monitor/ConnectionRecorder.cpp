@@ -1,10 +1,10 @@
-#include "ConnectionRecorder.h"
+#include "monitor/ConnectionRecorder.h"
 
 #include <cmath>
 
-#include "Clock.h"
-#include "ConnCheck.h"
-#include "iodata.h"
+#include "monitor/ConnCheck.h"
+#include "runtime/Clock.h"
+#include "store/iodata.h"
 
 namespace hourlink {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "DateTime.h"
+#include "runtime/DateTime.h"
 
 namespace hourlink {
 

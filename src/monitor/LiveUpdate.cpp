@@ -1,6 +1,6 @@
-#include "LiveUpdate.h"
+#include "monitor/LiveUpdate.h"
 
-#include "TimeText.h"
+#include "runtime/TimeText.h"
 
 namespace hourlink {
 namespace {

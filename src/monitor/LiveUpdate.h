@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "DateTime.h"
-#include "FormatSettings.h"
+#include "runtime/DateTime.h"
+#include "runtime/FormatSettings.h"
 
 namespace hourlink {
 

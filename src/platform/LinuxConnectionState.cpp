@@ -1,4 +1,4 @@
-#include "LinuxConnectionState.h"
+#include "platform/LinuxConnectionState.h"
 
 #include <array>
 #include <cerrno>

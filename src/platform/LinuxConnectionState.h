@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ConnectionState.h"
+#include "platform/ConnectionState.h"
 
 namespace hourlink {
 

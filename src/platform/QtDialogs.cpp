@@ -1,4 +1,4 @@
-#include "QtDialogs.h"
+#include "platform/QtDialogs.h"
 
 #include <QMessageBox>
 #include <QPushButton>

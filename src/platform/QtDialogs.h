@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "Dialogs.h"
+#include "runtime/Dialogs.h"
 
 namespace hourlink {
 

@@ -1,4 +1,4 @@
-#include "QtFormatSettings.h"
+#include "platform/QtFormatSettings.h"
 
 namespace hourlink {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "FormatSettings.h"
+#include "runtime/FormatSettings.h"
 
 namespace hourlink {
 

@@ -1,4 +1,4 @@
-#include "QtShell.h"
+#include "platform/QtShell.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

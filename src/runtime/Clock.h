@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "DateTime.h"
+#include "runtime/DateTime.h"
 
 namespace hourlink {
 

@@ -1,4 +1,4 @@
-#include "Errors.h"
+#include "runtime/Errors.h"
 
 #include <cerrno>
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "FormatSettings.h"
+#include "runtime/FormatSettings.h"
 
 namespace hourlink {
 

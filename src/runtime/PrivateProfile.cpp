@@ -1,4 +1,4 @@
-#include "PrivateProfile.h"
+#include "runtime/PrivateProfile.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "RandomIndex.h"
+#include "runtime/RandomIndex.h"
 
 namespace hourlink {
 

@@ -1,4 +1,4 @@
-#include "RecordFile.h"
+#include "runtime/RecordFile.h"
 
 #include <array>
 #include <bit>
@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "Errors.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 namespace {

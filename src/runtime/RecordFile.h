@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "DateTime.h"
+#include "runtime/DateTime.h"
 
 namespace hourlink {
 

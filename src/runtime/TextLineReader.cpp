@@ -1,4 +1,4 @@
-#include "TextLineReader.h"
+#include "runtime/TextLineReader.h"
 
 #include <array>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "Errors.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 namespace {

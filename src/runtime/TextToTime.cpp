@@ -1,8 +1,8 @@
-#include "TextToTime.h"
+#include "runtime/TextToTime.h"
 
 #include <optional>
 
-#include "Errors.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 namespace {

@@ -1,4 +1,4 @@
-#include "TimeText.h"
+#include "runtime/TimeText.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "ChartView.h"
+#include "stats/ChartView.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TChart.h"
+#include "chart/TChart.h"
 
 namespace hourlink {
 

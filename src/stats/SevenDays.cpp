@@ -1,7 +1,7 @@
-#include "SevenDays.h"
+#include "stats/SevenDays.h"
 
-#include "TChart.h"
-#include "TimeText.h"
+#include "chart/TChart.h"
+#include "runtime/TimeText.h"
 
 namespace hourlink {
 

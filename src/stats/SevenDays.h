@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "ChartSeries.h"
-#include "ChartTitle.h"
-#include "Clock.h"
-#include "DateTime.h"
-#include "FormatSettings.h"
-#include "iodata.h"
+#include "chart/ChartSeries.h"
+#include "chart/ChartTitle.h"
+#include "runtime/Clock.h"
+#include "runtime/DateTime.h"
+#include "runtime/FormatSettings.h"
+#include "store/iodata.h"
 
 namespace hourlink {
 

@@ -1,11 +1,11 @@
-#include "LogIndex.h"
+#include "store/LogIndex.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <sys/stat.h>
 
-#include "Errors.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 namespace {

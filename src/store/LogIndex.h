@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "RecordFile.h"
+#include "runtime/RecordFile.h"
 
 namespace hourlink {
 

@@ -1,12 +1,12 @@
-#include "iodata.h"
+#include "store/iodata.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "Dialogs.h"
-#include "Errors.h"
+#include "runtime/Dialogs.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 namespace {

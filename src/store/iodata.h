@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "DateTime.h"
-#include "LogIndex.h"
-#include "RecordFile.h"
+#include "runtime/DateTime.h"
+#include "runtime/RecordFile.h"
+#include "store/LogIndex.h"
 
 namespace hourlink {
 

@@ -1,4 +1,4 @@
-#include "Component.h"
+#include "tray/Component.h"
 
 #include <algorithm>
 

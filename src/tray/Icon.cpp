@@ -1,4 +1,4 @@
-#include "Icon.h"
+#include "tray/Icon.h"
 
 #include <utility>
 

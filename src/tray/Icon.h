@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "Component.h"
-#include "Errors.h"
-#include "TrayPlatform.h"
+#include "platform/tray/TrayPlatform.h"
+#include "runtime/Errors.h"
+#include "tray/Component.h"
 
 namespace hourlink {
 

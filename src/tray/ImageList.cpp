@@ -1,4 +1,4 @@
-#include "ImageList.h"
+#include "tray/ImageList.h"
 
 #include <utility>
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "Component.h"
-#include "Icon.h"
+#include "tray/Component.h"
+#include "tray/Icon.h"
 
 namespace hourlink {
 

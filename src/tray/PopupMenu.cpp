@@ -1,4 +1,4 @@
-#include "PopupMenu.h"
+#include "tray/PopupMenu.h"
 
 namespace hourlink {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "Component.h"
-#include "TrayPlatform.h"
+#include "platform/tray/TrayPlatform.h"
+#include "tray/Component.h"
 
 namespace hourlink {
 

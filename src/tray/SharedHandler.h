@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "Component.h"
+#include "tray/Component.h"
 
 namespace hourlink {
 

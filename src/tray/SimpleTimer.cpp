@@ -1,4 +1,4 @@
-#include "SimpleTimer.h"
+#include "tray/SimpleTimer.h"
 
 #include <memory>
 #include <utility>

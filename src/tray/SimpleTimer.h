@@ -4,9 +4,9 @@
 #include <functional>
 #include <map>
 
-#include "Component.h"
-#include "SharedHandler.h"
-#include "TrayPlatform.h"
+#include "platform/tray/TrayPlatform.h"
+#include "tray/Component.h"
+#include "tray/SharedHandler.h"
 
 namespace hourlink {
 

@@ -1,9 +1,9 @@
-#include "SysTrayIcon.h"
+#include "tray/SysTrayIcon.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "Windows1252.h"
+#include "runtime/Windows1252.h"
 
 namespace hourlink {
 namespace {

@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "Component.h"
-#include "Icon.h"
-#include "ImageList.h"
-#include "PopupMenu.h"
-#include "SharedHandler.h"
-#include "SimpleTimer.h"
-#include "TrayPlatform.h"
+#include "platform/tray/TrayPlatform.h"
+#include "tray/Component.h"
+#include "tray/Icon.h"
+#include "tray/ImageList.h"
+#include "tray/PopupMenu.h"
+#include "tray/SharedHandler.h"
+#include "tray/SimpleTimer.h"
 
 namespace hourlink {
 

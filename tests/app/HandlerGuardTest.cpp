@@ -1,10 +1,10 @@
-#include "HandlerGuard.h"
+#include "app/HandlerGuard.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Errors.h"
-#include "FakeDialogs.h"
+#include "runtime/Errors.h"
+#include "support/FakeDialogs.h"
 
 namespace hourlink {
 namespace {

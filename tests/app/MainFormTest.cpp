@@ -1,4 +1,4 @@
-#include "Main.h"
+#include "app/Main.h"
 
 #include <filesystem>
 #include <fstream>
@@ -16,16 +16,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Clock.h"
-#include "ConnectionState.h"
-#include "FakeDialogs.h"
-#include "FakeTrayPlatform.h"
-#include "RecordFile.h"
-#include "Shell.h"
-#include "SysTrayIcon.h"
-#include "TBevel.h"
-#include "TChart.h"
-#include "TempDir.h"
+#include "app/TBevel.h"
+#include "chart/TChart.h"
+#include "platform/ConnectionState.h"
+#include "platform/Shell.h"
+#include "platform/tray/FakeTrayPlatform.h"
+#include "runtime/Clock.h"
+#include "runtime/RecordFile.h"
+#include "support/FakeDialogs.h"
+#include "support/TempDir.h"
+#include "tray/SysTrayIcon.h"
 
 namespace hourlink {
 namespace {

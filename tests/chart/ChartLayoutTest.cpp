@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChartLayout.h"
+#include "chart/ChartLayout.h"
 
 namespace hourlink {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ChartSeries.h"
-#include "Errors.h"
+#include "chart/ChartSeries.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TChart.h"
+#include "chart/TChart.h"
 
 namespace hourlink {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "MountSandbox.h"
+#include "faults/MountSandbox.h"
 
 // The fault tests mount small file systems of their own; that needs a private mount namespace, which a
 // process can only enter while it has a single thread, so before the application object exists. The

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "RecordFile.h"
-#include "iodata.h"
+#include "runtime/Errors.h"
+#include "runtime/RecordFile.h"
+#include "store/iodata.h"
 
 namespace hourlink {
 

@@ -1,4 +1,4 @@
-#include "MountSandbox.h"
+#include "faults/MountSandbox.h"
 
 #include <cerrno>
 #include <fcntl.h>

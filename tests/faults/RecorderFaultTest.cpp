@@ -4,13 +4,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Clock.h"
-#include "ConnectionRecorder.h"
-#include "ConnectionState.h"
-#include "FakeDialogs.h"
-#include "FaultSupport.h"
-#include "MountSandbox.h"
-#include "TempDir.h"
+#include "faults/FaultSupport.h"
+#include "faults/MountSandbox.h"
+#include "monitor/ConnectionRecorder.h"
+#include "platform/ConnectionState.h"
+#include "runtime/Clock.h"
+#include "support/FakeDialogs.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

@@ -6,14 +6,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ChartView.h"
-#include "ConnectionList.h"
-#include "FakeDialogs.h"
-#include "FaultSupport.h"
-#include "MountSandbox.h"
-#include "SevenDays.h"
-#include "TChart.h"
-#include "TempDir.h"
+#include "appcore/ConnectionList.h"
+#include "chart/TChart.h"
+#include "faults/FaultSupport.h"
+#include "faults/MountSandbox.h"
+#include "stats/ChartView.h"
+#include "stats/SevenDays.h"
+#include "support/FakeDialogs.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

@@ -11,16 +11,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Clock.h"
-#include "ConnectionState.h"
-#include "FakeDialogs.h"
-#include "FakeTrayPlatform.h"
-#include "FaultSupport.h"
-#include "Main.h"
-#include "MountSandbox.h"
-#include "Shell.h"
-#include "TChart.h"
-#include "TempDir.h"
+#include "app/Main.h"
+#include "chart/TChart.h"
+#include "faults/FaultSupport.h"
+#include "faults/MountSandbox.h"
+#include "platform/ConnectionState.h"
+#include "platform/Shell.h"
+#include "platform/tray/FakeTrayPlatform.h"
+#include "runtime/Clock.h"
+#include "support/FakeDialogs.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

@@ -1,17 +1,17 @@
-#include "ConnectionRecorder.h"
+#include "monitor/ConnectionRecorder.h"
 
 #include <filesystem>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Clock.h"
-#include "ConnectionState.h"
-#include "Errors.h"
-#include "FakeDialogs.h"
-#include "RecordFile.h"
-#include "TempDir.h"
-#include "iodata.h"
+#include "platform/ConnectionState.h"
+#include "runtime/Clock.h"
+#include "runtime/Errors.h"
+#include "runtime/RecordFile.h"
+#include "store/iodata.h"
+#include "support/FakeDialogs.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

@@ -1,11 +1,11 @@
-#include "LiveUpdate.h"
+#include "monitor/LiveUpdate.h"
 
 #include <cmath>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Errors.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 namespace {

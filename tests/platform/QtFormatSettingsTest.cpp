@@ -1,9 +1,9 @@
-#include "QtFormatSettings.h"
+#include "platform/QtFormatSettings.h"
 
 #include <gtest/gtest.h>
 
-#include "DateTime.h"
-#include "TimeText.h"
+#include "runtime/DateTime.h"
+#include "runtime/TimeText.h"
 
 namespace hourlink {
 namespace {

@@ -1,11 +1,11 @@
-#include "QtTrayPlatform.h"
+#include "platform/tray/QtTrayPlatform.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
-#include "WaitFor.h"
+#include "support/WaitFor.h"
 
 #include <stdexcept>
 #include <string>

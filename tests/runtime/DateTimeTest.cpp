@@ -1,4 +1,4 @@
-#include "DateTime.h"
+#include "runtime/DateTime.h"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "NumberFormat.h"
+#include "runtime/NumberFormat.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "PrivateProfile.h"
+#include "runtime/PrivateProfile.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

@@ -1,4 +1,4 @@
-#include "RandomIndex.h"
+#include "runtime/RandomIndex.h"
 
 #include <climits>
 #include <vector>

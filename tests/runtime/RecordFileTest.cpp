@@ -1,12 +1,12 @@
-#include "RecordFile.h"
+#include "runtime/RecordFile.h"
 
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
-#include "Errors.h"
-#include "TempDir.h"
+#include "runtime/Errors.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

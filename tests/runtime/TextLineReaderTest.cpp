@@ -1,4 +1,4 @@
-#include "TextLineReader.h"
+#include "runtime/TextLineReader.h"
 
 #include <atomic>
 #include <chrono>
@@ -12,9 +12,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Errors.h"
-#include "OpenPipe.h"
-#include "TempDir.h"
+#include "runtime/Errors.h"
+#include "support/OpenPipe.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

@@ -1,8 +1,8 @@
-#include "TextToTime.h"
+#include "runtime/TextToTime.h"
 
 #include <gtest/gtest.h>
 
-#include "Errors.h"
+#include "runtime/Errors.h"
 
 namespace hourlink {
 namespace {

@@ -1,4 +1,4 @@
-#include "TimeText.h"
+#include "runtime/TimeText.h"
 
 #include <cmath>
 #include <limits>
@@ -6,7 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "DateTime.h"
+#include "runtime/DateTime.h"
 
 namespace hourlink {
 namespace {

@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "ChartView.h"
-#include "Errors.h"
-#include "FakeDialogs.h"
-#include "SevenDays.h"
-#include "TChart.h"
-#include "TempDir.h"
+#include "chart/TChart.h"
+#include "runtime/Errors.h"
+#include "stats/ChartView.h"
+#include "stats/SevenDays.h"
+#include "support/FakeDialogs.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

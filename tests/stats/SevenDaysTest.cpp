@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeDialogs.h"
-#include "SevenDays.h"
-#include "TempDir.h"
+#include "stats/SevenDays.h"
+#include "support/FakeDialogs.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

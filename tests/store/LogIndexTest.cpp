@@ -1,4 +1,4 @@
-#include "iodata.h"
+#include "store/iodata.h"
 
 #include <cmath>
 #include <random>
@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeDialogs.h"
-#include "RecordFile.h"
-#include "TempDir.h"
+#include "runtime/RecordFile.h"
+#include "support/FakeDialogs.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

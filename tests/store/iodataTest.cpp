@@ -1,4 +1,4 @@
-#include "iodata.h"
+#include "store/iodata.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,10 +8,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Errors.h"
-#include "FakeDialogs.h"
-#include "RecordFile.h"
-#include "TempDir.h"
+#include "runtime/Errors.h"
+#include "runtime/RecordFile.h"
+#include "support/FakeDialogs.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

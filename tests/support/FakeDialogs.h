@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Dialogs.h"
+#include "runtime/Dialogs.h"
 
 namespace hourlink::testing {
 

@@ -1,6 +1,6 @@
-#include "SimpleTimer.h"
+#include "tray/SimpleTimer.h"
 
-#include "FakeTrayPlatform.h"
+#include "platform/tray/FakeTrayPlatform.h"
 
 #include <gtest/gtest.h>
 

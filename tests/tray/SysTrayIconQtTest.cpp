@@ -1,6 +1,6 @@
-#include "SysTrayIcon.h"
+#include "tray/SysTrayIcon.h"
 
-#include "QtTrayPlatform.h"
+#include "platform/tray/QtTrayPlatform.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "WaitFor.h"
+#include "support/WaitFor.h"
 
 #include <memory>
 

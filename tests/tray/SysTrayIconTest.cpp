@@ -1,6 +1,6 @@
-#include "SysTrayIcon.h"
+#include "tray/SysTrayIcon.h"
 
-#include "FakeTrayPlatform.h"
+#include "platform/tray/FakeTrayPlatform.h"
 
 #include <gtest/gtest.h>
 

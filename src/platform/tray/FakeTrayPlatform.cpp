@@ -1,4 +1,4 @@
-#include "FakeTrayPlatform.h"
+#include "platform/tray/FakeTrayPlatform.h"
 
 #include <algorithm>
 

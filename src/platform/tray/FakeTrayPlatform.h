@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "TrayPlatform.h"
+#include "platform/tray/TrayPlatform.h"
 
 namespace hourlink {
 

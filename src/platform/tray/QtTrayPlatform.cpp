@@ -1,4 +1,4 @@
-#include "QtTrayPlatform.h"
+#include "platform/tray/QtTrayPlatform.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -16,7 +16,7 @@
 #include <cstring>
 #include <exception>
 
-#include "Windows1252.h"
+#include "runtime/Windows1252.h"
 
 namespace hourlink {
 namespace {

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "TrayActivation.h"
-#include "TrayPlatform.h"
+#include "platform/tray/TrayActivation.h"
+#include "platform/tray/TrayPlatform.h"
 
 namespace hourlink {
 

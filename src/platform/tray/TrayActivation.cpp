@@ -1,4 +1,4 @@
-#include "TrayActivation.h"
+#include "platform/tray/TrayActivation.h"
 
 namespace hourlink {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "TrayPlatform.h"
+#include "platform/tray/TrayPlatform.h"
 
 namespace hourlink {
 

@@ -1,4 +1,4 @@
-#include "TrayPlatform.h"
+#include "platform/tray/TrayPlatform.h"
 
 namespace hourlink {
 

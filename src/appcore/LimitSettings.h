@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string>
 
-#include "DateTime.h"
-#include "FormatSettings.h"
+#include "runtime/DateTime.h"
+#include "runtime/FormatSettings.h"
 
 namespace hourlink {
 

@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "DateTime.h"
-#include "FormatSettings.h"
+#include "runtime/DateTime.h"
+#include "runtime/FormatSettings.h"
 
 namespace hourlink {
 

@@ -1,8 +1,8 @@
-#include "ConnectionList.h"
+#include "appcore/ConnectionList.h"
 
-#include "RecordFile.h"
-#include "TimeText.h"
-#include "iodata.h"
+#include "runtime/RecordFile.h"
+#include "runtime/TimeText.h"
+#include "store/iodata.h"
 
 namespace hourlink {
 

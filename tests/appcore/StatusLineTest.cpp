@@ -1,4 +1,4 @@
-#include "StatusLine.h"
+#include "appcore/StatusLine.h"
 
 #include <stdexcept>
 

@@ -1,9 +1,9 @@
-#include "LimitSettings.h"
+#include "appcore/LimitSettings.h"
 
-#include "Errors.h"
-#include "PrivateProfile.h"
-#include "TextToTime.h"
-#include "Windows1252.h"
+#include "runtime/Errors.h"
+#include "runtime/PrivateProfile.h"
+#include "runtime/TextToTime.h"
+#include "runtime/Windows1252.h"
 
 namespace hourlink {
 namespace {

@@ -1,4 +1,4 @@
-#include "ConnectionList.h"
+#include "appcore/ConnectionList.h"
 
 #include <filesystem>
 #include <fstream>
@@ -7,10 +7,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Errors.h"
-#include "RecordFile.h"
-#include "TempDir.h"
-#include "iodata.h"
+#include "runtime/Errors.h"
+#include "runtime/RecordFile.h"
+#include "store/iodata.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

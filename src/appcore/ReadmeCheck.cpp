@@ -1,9 +1,9 @@
-#include "ReadmeCheck.h"
+#include "appcore/ReadmeCheck.h"
 
 #include <algorithm>
 
-#include "RecordFile.h"
-#include "TextLineReader.h"
+#include "runtime/RecordFile.h"
+#include "runtime/TextLineReader.h"
 
 namespace hourlink {
 namespace {

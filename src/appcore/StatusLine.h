@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "DateTime.h"
-#include "FormatSettings.h"
-#include "RandomIndex.h"
+#include "runtime/DateTime.h"
+#include "runtime/FormatSettings.h"
+#include "runtime/RandomIndex.h"
 
 namespace hourlink {
 

@@ -1,4 +1,4 @@
-#include "ReadmeCheck.h"
+#include "appcore/ReadmeCheck.h"
 
 #include <atomic>
 #include <chrono>
@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Errors.h"
-#include "OpenPipe.h"
-#include "TempDir.h"
+#include "runtime/Errors.h"
+#include "support/OpenPipe.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {

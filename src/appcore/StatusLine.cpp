@@ -1,9 +1,9 @@
-#include "StatusLine.h"
+#include "appcore/StatusLine.h"
 
 #include <stdexcept>
 
-#include "Maker.h"
-#include "TimeText.h"
+#include "appcore/Maker.h"
+#include "runtime/TimeText.h"
 
 namespace hourlink {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "Maker.h"
+#include "appcore/Maker.h"
 
 namespace hourlink {
 

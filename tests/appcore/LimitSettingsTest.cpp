@@ -1,4 +1,4 @@
-#include "LimitSettings.h"
+#include "appcore/LimitSettings.h"
 
 #include <filesystem>
 #include <fstream>
@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Errors.h"
-#include "TempDir.h"
+#include "runtime/Errors.h"
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {
