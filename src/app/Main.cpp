@@ -23,6 +23,7 @@
 #include "monitor/LiveUpdate.h"
 #include "platform/QtFormatSettings.h"
 #include "platform/Shell.h"
+#include "platform/WindowActivation.h"
 #include "platform/tray/TrayPlatform.h"
 #include "runtime/Clock.h"
 #include "runtime/Dialogs.h"
@@ -241,7 +242,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::ReadSettings() {
-    m_iniFileName = IniFileNameFor(m_services.executablePath);
+    m_iniFileName = m_services.iniFileName;
     CBox->setEditText(QString::fromStdString(ReadTimeLimitText(m_iniFileName)));
     ParseTimeLimit();
 }
@@ -253,7 +254,7 @@ void TMainForm::ParseTimeLimit() {
 void TMainForm::CBoxClick() {
     if (m_iniFileName.empty()) {
         // A start-up that failed before its settings step still knows where the file belongs.
-        m_iniFileName = IniFileNameFor(m_services.executablePath);
+        m_iniFileName = m_services.iniFileName;
     }
     WriteTimeLimitText(m_iniFileName, CBox->currentText().toStdString());
     ParseTimeLimit();
@@ -277,6 +278,11 @@ DateTime TMainForm::TodayTime() {
 
 void TMainForm::SysTrayIconClick() {
     SysTrayIcon->RestoreMainForm();
+}
+
+void TMainForm::BringForward(const WindowActivation& activation) {
+    Handle([this] { SysTrayIconClick(); });
+    activation.Activate(*this);
 }
 
 void TMainForm::FormClose(TCloseAction& action) {

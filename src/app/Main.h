@@ -27,6 +27,7 @@ class ConnectionState;
 class Dialogs;
 class Shell;
 class TrayPlatform;
+class WindowActivation;
 class TSysTrayIcon;
 class TBarSeries;
 class TBevel;
@@ -42,8 +43,8 @@ struct MainFormServices {
     const Clock& clock;
     Shell& shell;
     FormatSettings format;
-    // Where the running program lives; the settings file stands beside it.
-    std::string executablePath;
+    // The settings file, placed once at start-up (beside a portable program, else in the user's folder).
+    std::string iniFileName;
     // Makes the notification-area service for the window; the Qt backend unless a test brings its own.
     std::function<std::unique_ptr<TrayPlatform>(QWidget& mainWindow)> makeTrayPlatform;
 };
@@ -84,6 +85,10 @@ public:
     [[nodiscard]] const std::string& IniFileName() const { return m_iniFileName; }
     [[nodiscard]] const FormatSettings& Format() const { return m_format; }
     void SetFormatSettings(const FormatSettings& format);
+
+    // Another start of the program asked for the window: back from the tray or a minimise, as a click on
+    // the tray icon brings it, and in front.
+    void BringForward(const WindowActivation& activation);
 
     // Ends the program without asking, keeping the running connection: log-off, shut-down, SIGTERM.
     void EndSession();

@@ -1,5 +1,8 @@
 #include "appcore/LimitSettings.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "runtime/Errors.h"
 #include "runtime/PrivateProfile.h"
 #include "runtime/TextToTime.h"
@@ -29,6 +32,13 @@ std::string ReadTimeLimitText(const std::string& iniFileName) {
 }
 
 void WriteTimeLimitText(const std::string& iniFileName, const std::string& text) {
+    // The user's configuration folder may not be there yet. A folder that cannot be made shows as the
+    // failed write below, with its usual message.
+    const std::filesystem::path folder = std::filesystem::path(iniFileName).parent_path();
+    if (!folder.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
+    }
     if (!WritePrivateProfileString(kSettingsSection, kTimeLimitKey, Utf8ToWindows1252(text), iniFileName)) {
         throw EIniFileException("Unable to write to " + iniFileName);
     }

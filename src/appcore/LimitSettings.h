@@ -24,7 +24,7 @@ inline constexpr std::size_t kSettingsBufferSize = 2048;
 // The stored limit text, or "AUP 1" when the file, the section or the key is missing; writes nothing.
 [[nodiscard]] std::string ReadTimeLimitText(const std::string& iniFileName);
 
-// Stores the limit text, creating the file and the section when missing and leaving everything else
+// Stores the limit text, creating the file's folder, the file and the section when missing and leaving everything else
 // in the file as it is. Throws EIniFileException "Unable to write to <iniFileName>" when it cannot.
 void WriteTimeLimitText(const std::string& iniFileName, const std::string& text);
 

@@ -45,15 +45,15 @@ protected:
     FakeConnectionState m_connection;
     ManualClock m_clock{EncodeDateTime(2026, 12, 9, 10, 0, 0)};
     RecordingShell m_shell;
-    // The settings file goes beside the executable, which tests place in their own folder.
-    const std::string m_executable = (fs::current_path() / "hourlink").string();
+    // The settings file, in the test's own folder as beside a portable program.
+    const std::string m_iniFileName = (fs::current_path() / "hour_link.ini").string();
 
     // The notification area of the last window made; owned by that window.
     FakeTrayPlatform* m_tray = nullptr;
 
     MainFormServices Services(Dialogs& dialogs) {
         return MainFormServices{
-            dialogs, m_connection, m_clock, m_shell, FormatSettings{}, m_executable, [this](QWidget&) {
+            dialogs, m_connection, m_clock, m_shell, FormatSettings{}, m_iniFileName, [this](QWidget&) {
                 auto tray = std::make_unique<FakeTrayPlatform>();
                 m_tray = tray.get();
                 return tray;

@@ -3,9 +3,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include <gtest/gtest.h>
 
+#include "appcore/SettingsPlace.h"
 #include "runtime/Errors.h"
 #include "support/TempDir.h"
 
@@ -75,14 +77,109 @@ TEST_F(LimitFile, WriteStoresEightBitText) {
 }
 
 TEST_F(LimitFile, FailedWriteNamesTheFile) {
-    const std::string nowhere = (m_dir.Path() / "missing" / kIniBaseName).string();
+    // A folder that cannot be made: a plain file stands where it would go.
+    WriteBytes(m_dir.Path() / "blocked", "");
+    const std::string nowhere = (m_dir.Path() / "blocked" / "hourlink" / kIniBaseName).string();
     try {
         WriteTimeLimitText(nowhere, "AUP 2");
         FAIL() << "the write went through";
     } catch (const EIniFileException& e) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + nowhere);
     }
-    EXPECT_FALSE(fs::exists(m_dir.Path() / "missing"));
+    EXPECT_EQ(ReadBytes(m_dir.Path() / "blocked"), "");
+}
+
+TEST_F(LimitFile, TheFirstWriteMakesTheSettingsFolder) {
+    const fs::path config = m_dir.Path() / "config" / "hourlink";
+    const std::string ini = (config / kIniBaseName).string();
+    EXPECT_EQ(ReadTimeLimitText(ini), "AUP 1");
+    EXPECT_FALSE(fs::exists(config)) << "reading makes nothing";
+    WriteTimeLimitText(ini, "AUP 9");
+    EXPECT_EQ(ReadTimeLimitText(ini), "AUP 9");
+}
+
+// A file system described by its writable paths and existing files.
+class TableFiles final : public FileAccess {
+public:
+    TableFiles(std::set<std::string> existing, std::set<std::string> writable)
+        : m_existing(std::move(existing)), m_writable(std::move(writable)) {}
+    bool Exists(const std::string& path) const override { return m_existing.count(path) != 0; }
+    bool Writable(const std::string& path) const override { return m_writable.count(path) != 0; }
+
+private:
+    std::set<std::string> m_existing;
+    std::set<std::string> m_writable;
+};
+
+struct PlaceCase {
+    const char* name;
+    const char* executable;
+    std::set<std::string> existing;
+    std::set<std::string> writable;
+    const char* xdgConfigHome;
+    const char* home;
+    const char* expected;
+};
+
+class SettingsPlaceTest : public ::testing::TestWithParam<PlaceCase> {};
+
+TEST_P(SettingsPlaceTest, ChoosesThePortableFileOrTheUsersOwn) {
+    const PlaceCase& c = GetParam();
+    const TableFiles files(c.existing, c.writable);
+    const SettingsPlaceInput input{c.executable, {"/usr", "/opt", "/usr/local/"}, c.xdgConfigHome, c.home};
+    EXPECT_EQ(PlaceIniFile(input, files), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, SettingsPlaceTest,
+    ::testing::Values(
+        PlaceCase{"WritableBuildFolder", "/home/u/src/build/hourlink", {}, {"/home/u/src/build/"}, "", "/home/u",
+                  "/home/u/src/build/hour_link.ini"},
+        PlaceCase{"WritableFileInAReadOnlyFolder",
+                  "/media/stick/hourlink",
+                  {"/media/stick/hour_link.ini"},
+                  {"/media/stick/hour_link.ini"},
+                  "",
+                  "/home/u",
+                  "/media/stick/hour_link.ini"},
+        PlaceCase{"ReadOnlyFileInAWritableFolder",
+                  "/home/u/unpacked/hourlink",
+                  {"/home/u/unpacked/hour_link.ini"},
+                  {"/home/u/unpacked/"},
+                  "",
+                  "/home/u",
+                  "/home/u/.config/hourlink/hour_link.ini"},
+        PlaceCase{"ReadOnlyFolder", "/srv/shared/hourlink", {}, {}, "", "/home/u",
+                  "/home/u/.config/hourlink/hour_link.ini"},
+        PlaceCase{"SystemFolderEvenForRoot", "/usr/bin/hourlink", {}, {"/usr/bin/"}, "", "/root",
+                  "/root/.config/hourlink/hour_link.ini"},
+        PlaceCase{"OptIsASystemFolder", "/opt/hourlink/bin/hourlink", {}, {"/opt/hourlink/bin/"}, "", "/home/u",
+                  "/home/u/.config/hourlink/hour_link.ini"},
+        PlaceCase{"TheInstallPrefix", "/usr/local/bin/hourlink", {}, {"/usr/local/bin/"}, "", "/home/u",
+                  "/home/u/.config/hourlink/hour_link.ini"},
+        PlaceCase{"ANameThatOnlyStartsLikeASystemFolder", "/usrdata/hourlink", {}, {"/usrdata/"}, "", "/home/u",
+                  "/usrdata/hour_link.ini"},
+        PlaceCase{"XdgConfigHomeSet", "/usr/bin/hourlink", {}, {}, "/home/u/cfg/", "/home/u",
+                  "/home/u/cfg/hourlink/hour_link.ini"},
+        PlaceCase{"XdgConfigHomeRelativeIsIgnored", "/usr/bin/hourlink", {}, {}, "cfg", "/home/u",
+                  "/home/u/.config/hourlink/hour_link.ini"},
+        PlaceCase{"HomeIsTheRoot", "/usr/bin/hourlink", {}, {}, "", "/", "/.config/hourlink/hour_link.ini"},
+        PlaceCase{"NoHomeAtAll", "/usr/bin/hourlink", {}, {}, "", "", "/usr/bin/hour_link.ini"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class RealFileAccess : public hourlink::testing::InTempDir {};
+
+TEST_F(RealFileAccess, SeesExistingFilesAndWritableFolders) {
+    const PosixFileAccess files;
+    const std::string folder = m_dir.Path().string() + "/";
+    EXPECT_TRUE(files.Writable(folder));
+    EXPECT_FALSE(files.Exists(folder + kIniBaseName));
+    WriteBytes(m_dir.Path() / kIniBaseName, "");
+    EXPECT_TRUE(files.Exists(folder + kIniBaseName));
+    EXPECT_TRUE(files.Writable(folder + kIniBaseName));
+    EXPECT_FALSE(files.Writable(folder + "missing/"));
+    const SettingsPlaceInput input{folder + "hourlink", {"/usr", "/opt"}, "", "/home/u"};
+    EXPECT_EQ(PlaceIniFile(input, files), folder + kIniBaseName);
 }
 
 FormatSettings WithTimeSeparator(const char* separator) {

@@ -116,18 +116,28 @@ e2e_route_down() { ip -n "$E2E_NETNS" route del default dev v0; }
 # Starts the program inside the namespace, in the working folder. Extra environment as arguments.
 # It runs as a copy in the working folder: its settings file lives beside the executable, and the
 # build's own must neither steer a test nor be written by one.
+# Arguments for the program go into the array E2E_PROGRAM_ARGS. A copy already made is used again, so
+# that a second start runs the very same program as the first.
+E2E_PROGRAM_ARGS=()
 e2e_start_program() {
     local binary="$E2E_DIR/program/hourlink"
     mkdir -p "$E2E_DIR/program"
-    cp "$1" "$binary"
+    cmp -s "$1" "$binary" || cp "$1" "$binary"
     shift
     local a11y=()
     [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] &&
         a11y=(DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
-    ip netns exec "$E2E_NETNS" env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "${a11y[@]}" "$@" "$binary" \
+    ip netns exec "$E2E_NETNS" env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "${a11y[@]}" "$@" "$binary" "${E2E_PROGRAM_ARGS[@]}" \
         >"$E2E_DIR/program.log" 2>&1 &
     E2E_PROGRAM_PID=$!
     E2E_PIDS+=($E2E_PROGRAM_PID)
+}
+
+# Runs the copy of the program made by e2e_start_program in the foreground, as a second start from the
+# same folder does, with the given arguments; its output goes to second.log, its status is returned.
+e2e_run_again() {
+    ip netns exec "$E2E_NETNS" env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
+        timeout 30 "$E2E_DIR/program/hourlink" "$@" >"$E2E_DIR/second.log" 2>&1
 }
 
 # Waits for a visible window whose title matches, prints its id.

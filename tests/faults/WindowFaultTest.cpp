@@ -49,9 +49,9 @@ protected:
     Sandbox& Mount(std::uint64_t bytes) { return m_disk.emplace(bytes); }
 
     std::unique_ptr<TMainForm> MakeForm(Dialogs& dialogs) {
-        const std::string executable = (fs::current_path() / "hourlink").string();
+        const std::string iniFileName = (fs::current_path() / "hour_link.ini").string();
         return std::make_unique<TMainForm>(
-            MainFormServices{dialogs, m_connection, m_clock, m_shell, FormatSettings{}, executable,
+            MainFormServices{dialogs, m_connection, m_clock, m_shell, FormatSettings{}, iniFileName,
                              [](QWidget&) { return std::make_unique<FakeTrayPlatform>(); }});
     }
     std::unique_ptr<TMainForm> MakeForm() { return MakeForm(m_dialogs); }
