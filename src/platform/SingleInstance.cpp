@@ -34,8 +34,8 @@ QString SocketPathIn(const QString& folder, const QString& name) {
 } // namespace
 
 SingleInstance::SingleInstance(const QString& folder, const QString& name)
-    : m_lockPath(folder + QLatin1Char('/') + name + QStringLiteral(".lock")),
-      m_socketPath(SocketPathIn(folder, name)) {}
+    : m_lockPath(folder + QLatin1Char('/') + name + QStringLiteral(".lock")), m_socketPath(SocketPathIn(folder, name)) {
+}
 
 SingleInstance::~SingleInstance() {
     // The socket goes before the lock, so a start that finds the lock free never meets our socket file.

@@ -3,8 +3,8 @@
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
 
 #include <cstdlib>
 #include <cstring>
