@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc)
 WERROR     := $(if $(CI),ON,OFF)
 CMAKE_ARGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOURLINK_WERROR=$(WERROR)
 
-.PHONY: deps build run test unit-asan bench fuzz format clean
+.PHONY: deps build run test package screenshot unit-asan bench fuzz format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,6 +24,15 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS) --timeout 600
 	$(MAKE) --no-print-directory unit-asan
 	HOURLINK_WERROR=$(WERROR) bash fuzz/run.sh --seconds $(FUZZ_TEST_SECONDS) $(FUZZ_BUILD)
+
+# The Debian package, $(BUILD)/hourlink_<version>_<arch>.deb; install it with `sudo apt install ./$(BUILD)/hourlink_*.deb`.
+package: build
+	cmake --build $(BUILD) --target package
+	bash tests/package/test_package.sh $(BUILD) || [ $$? -eq 77 ]
+
+# The README's picture of the window, taken in a private X server.
+screenshot: build
+	bash scripts/screenshot.sh $(BUILD)/hourlink docs/hourlink-window.png
 
 # The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 unit-asan: deps

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+    cmake make g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
     # run
     libqt6widgets6 qt6-qpa-plugins fonts-liberation xdg-utils
     # end-to-end and fault tests: X server, window manager, tray host, screenshots, namespaces
@@ -14,6 +14,8 @@ packages=(
     clang libclang-rt-14-dev
     # end-to-end tests that read widget texts: a session bus and the accessibility bus, read from python
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+    # the Debian package: its dependencies computed from the binaries, its desktop entry and metadata checked
+    dpkg-dev desktop-file-utils appstream
     # footprint benchmark: the first paint of a window, seen from outside through the DAMAGE extension
     libxcb-damage0-dev
 )

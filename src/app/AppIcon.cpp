@@ -6,10 +6,10 @@
 
 namespace hourlink {
 
-QImage ApplicationIconImage() {
-    QImage image(32, 32, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
+namespace {
+
+// The icon's drawing on a 32-unit square; a larger picture draws the same shapes at its own size.
+void PaintApplicationIcon(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing);
     // A clock face: the time the line is up.
     p.setPen(QPen(QColor(0, 64, 160), 2));
@@ -25,8 +25,33 @@ QImage ApplicationIconImage() {
     p.drawRect(QRectF(24, 18, 3, 12));
     p.setBrush(QColor(255, 0, 0));
     p.drawRect(QRectF(28, 14, 3, 16));
+}
+
+constexpr int kIconSize = 32;
+
+} // namespace
+
+QImage ApplicationIconImage() {
+    QImage image(kIconSize, kIconSize, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    PaintApplicationIcon(p);
     p.end();
     return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+}
+
+QImage ApplicationIconImage(int size) {
+    if (size == kIconSize) {
+        return ApplicationIconImage();
+    }
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    const double scale = static_cast<double>(size) / kIconSize;
+    p.scale(scale, scale);
+    PaintApplicationIcon(p);
+    p.end();
+    return image.convertToFormat(QImage::Format_ARGB32);
 }
 
 QIcon ApplicationIcon() {

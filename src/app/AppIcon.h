@@ -8,6 +8,8 @@ namespace hourlink {
 // The program's own pictures, drawn here rather than shipped as files.
 // The application icon: one 32 × 32 image of at most 256 colours.
 [[nodiscard]] QImage ApplicationIconImage();
+// The same icon drawn at another size, in full colour, for the desktop's icon theme; at 32 it is the above.
+[[nodiscard]] QImage ApplicationIconImage(int size);
 [[nodiscard]] QIcon ApplicationIcon();
 // The 18 × 18 glyphs of the close and help buttons.
 [[nodiscard]] QIcon CloseGlyph();

@@ -24,6 +24,36 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
     return atom;
 }
 
+void EndStartupSequence(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t* screen,
+                        const std::string& startupId) {
+    // The desktop shows a busy pointer for the start that handed over until it hears that the start
+    // is complete: a "remove" message of the startup-notification protocol, sent in pieces of 20 bytes.
+    const xcb_atom_t begin = Atom(connection, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = Atom(connection, "_NET_STARTUP_INFO");
+    if (begin == XCB_ATOM_NONE || more == XCB_ATOM_NONE || screen == nullptr) {
+        return;
+    }
+    std::string message = "remove: ID=\"";
+    for (const char c : startupId) {
+        if (c == '"' || c == '\\') {
+            message += '\\';
+        }
+        message += c;
+    }
+    message += '"';
+    message += '\0';
+    for (std::size_t at = 0; at < message.size(); at += 20) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 8;
+        event.window = window;
+        event.type = at == 0 ? begin : more;
+        message.copy(reinterpret_cast<char*>(event.data.data8), 20, at);
+        xcb_send_event(connection, 0, screen->root, XCB_EVENT_MASK_PROPERTY_CHANGE,
+                       reinterpret_cast<const char*>(&event));
+    }
+}
+
 } // namespace
 
 WindowActivation::WindowActivation(std::string startupId, std::string activationToken)
@@ -86,6 +116,7 @@ void WindowActivation::ActivateOnX11(QWidget& window) const {
                        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                        reinterpret_cast<const char*>(&event));
     }
+    EndStartupSequence(connection, id, screen, m_startupId);
     xcb_flush(connection);
 }
 
