@@ -77,4 +77,41 @@ e2e_poll 100 eval '[ "$(icons)" -ge 2 ]' || e2e_fail "the minimised start put no
 kill -0 "$other" || e2e_fail "the start from another folder ended: $(cat "$E2E_DIR/program.log")"
 [ "$(xdotool search --onlyvisible --name '^Pellandra Hourlink 2.0$' | wc -l)" -eq 1 ] ||
     e2e_fail "the minimised start showed a window"
+
+# Two starts at the same moment in a third folder: one keeps the log, the other hands over and ends.
+mkdir twins
+e2e_write_log twins/datatime.dat "$day" $((day + 3600))
+cd twins
+for twin in a b; do
+    ip netns exec "$E2E_NETNS" env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
+        "$E2E_DIR/program/hourlink" >"$E2E_DIR/twin-$twin.log" 2>&1 &
+    E2E_PIDS+=($!)
+    eval "twin_$twin=$!"
+done
+cd ..
+one_ended() { ! kill -0 "$twin_a" 2>/dev/null || ! kill -0 "$twin_b" 2>/dev/null; }
+e2e_poll 100 one_ended || e2e_fail "neither of two simultaneous starts handed over"
+sleep 1
+if kill -0 "$twin_a" 2>/dev/null; then ended=$twin_b; else ended=$twin_a; fi
+kill -0 "$twin_a" 2>/dev/null || kill -0 "$twin_b" 2>/dev/null || e2e_fail "both simultaneous starts ended"
+wait "$ended" && status=0 || status=$?
+[ "$status" -eq 0 ] || e2e_fail "the start that handed over ended with status $status"
+[ "$(xdotool search --onlyvisible --name '^Pellandra Hourlink 2.0$' | wc -l)" -eq 2 ] ||
+    e2e_fail "two simultaneous starts did not leave exactly one more window"
+
+# A first start without a log shows its message before the window; a second start meanwhile is
+# answered from inside the message's loop, ends, and the window comes once the message is closed.
+known=$(xdotool search --onlyvisible --name '^Pellandra Hourlink 2.0$' | tr '\n' ' ')
+mkdir boxed
+cd boxed
+E2E_PROGRAM_ARGS=()
+e2e_start_program "$binary"
+box=$(e2e_wait_other_window '^Pellandra Hourlink 2.0$' "$known") || e2e_fail "no first-start message"
+e2e_run_again && status=0 || status=$?
+cd ..
+[ "$status" -eq 0 ] || e2e_fail "a second start during the message ended with $status: $(cat "$E2E_DIR/second.log")"
+e2e_visible "$box" || e2e_fail "the message went away by itself"
+xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key --window "$box" Return
+e2e_poll 100 eval '! e2e_visible "$box" && [ "$(xdotool search --onlyvisible --name "^Pellandra Hourlink 2.0$" | wc -l)" -eq 3 ]' ||
+    e2e_fail "no window after the message was closed"
 e2e_log "ok"
