@@ -30,4 +30,23 @@ read -r w h < <(e2e_window_size "$main")
 [ "$w" -eq 660 ] && [ "$h" -eq 332 ] || e2e_fail "restored window is $w x $h"
 
 kill -0 "$E2E_PROGRAM_PID" || e2e_fail "the program ended by itself"
+
+# Started with --minimized and no tray to go to: an ordinary minimised window with its taskbar entry.
+mkdir other
+e2e_write_log other/datatime.dat "$day" $((day + 3600))
+cd other
+E2E_PROGRAM_ARGS=(--minimized)
+e2e_start_program "$binary"
+cd ..
+minimized_window() {
+    local id
+    for id in $(xdotool search --name '^Pellandra Hourlink 2.0$' 2>/dev/null); do
+        [ "$id" != "$main" ] && [ "$(e2e_wm_state "$id")" = Iconic ] && e2e_in_client_list "$id" && return 0
+    done
+    return 1
+}
+e2e_poll 100 minimized_window || e2e_fail "a start with --minimized gave no minimised window"
+[ "$(xdotool search --onlyvisible --name '^Pellandra Hourlink 2.0$' | wc -l)" -eq 1 ] ||
+    e2e_fail "a start with --minimized showed its window"
+kill -0 "$E2E_PROGRAM_PID" || e2e_fail "the minimised program ended by itself"
 e2e_log "ok"
