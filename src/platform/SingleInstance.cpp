@@ -95,6 +95,10 @@ void SingleInstance::Serve(QLocalSocket* connection) {
     auto received = std::make_shared<std::string>();
     QObject::connect(connection, &QLocalSocket::readyRead, connection, [this, connection, received] {
         const QByteArray bytes = connection->readAll();
+        if (connection->state() != QLocalSocket::ConnectedState) {
+            // Answered already and closing: one request per connection.
+            return;
+        }
         received->append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         const ReadResult read = ReadInstanceMessage(*received);
         if (read.state == ReadState::Incomplete) {
