@@ -102,7 +102,7 @@ TEST_F(ChartWidgetTest, ARebuildToTheSamePicturePaintsNothingAndATickOnlyWhatMov
     EXPECT_TRUE(counter.painted.contains(layout.bottomLabels.back().box.center()));
     ASSERT_FALSE(layout.series[1].ribbons.empty());
     EXPECT_TRUE(counter.painted.contains(layout.series[1].ribbons.back().polygon.boundingRect().center()));
-    EXPECT_EQ(chart.Picture(), chart.Render());
+    EXPECT_EQ(chart.Picture(), chart.Render(chart.devicePixelRatioF()));
 }
 
 TEST_F(ChartWidgetTest, AHiddenChartLaysOutWhenShownAgain) {
@@ -110,9 +110,9 @@ TEST_F(ChartWidgetTest, AHiddenChartLaysOutWhenShownAgain) {
     chart.hide();
     bars->SetYValue(6, 12.0);
     QCoreApplication::processEvents();
-    EXPECT_NE(chart.Picture(), chart.Render()) << "nothing drawn while hidden";
+    EXPECT_NE(chart.Picture(), chart.Render(chart.devicePixelRatioF())) << "nothing drawn while hidden";
     ShowAndSettle();
-    EXPECT_EQ(chart.Picture(), chart.Render());
+    EXPECT_EQ(chart.Picture(), chart.Render(chart.devicePixelRatioF()));
 }
 
 TEST_F(ChartWidgetTest, APaintShowsTheOffscreenPicture) {
