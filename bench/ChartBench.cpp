@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 
 #include <QApplication>
 #include <QImage>
@@ -80,6 +81,42 @@ void BM_FullPaintCached(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FullPaintCached)->Unit(benchmark::kMillisecond);
+
+// The whole picture at ratio 2, as a dense screen gets it after a resize or a change of screen.
+void BM_FullPaintRatio2(benchmark::State& state) {
+    App();
+    Week week;
+    const QFont font = ChartFont();
+    for (auto _ : state) {
+        week.bars->SetYValue(6, 4.1 + static_cast<double>(state.iterations() % 60) / 3600.0);
+        ChartCanvas fresh; // no kept picture: everything is drawn
+        benchmark::DoNotOptimize(fresh.Update(week.chart.Layout(), 2.0, font));
+    }
+}
+BENCHMARK(BM_FullPaintRatio2)->Unit(benchmark::kMillisecond);
+
+// One second of recording with the chart in view: the live tick's four changes, then what the event loop
+// does with them: one layout, the comparison, the repaint of the changed region into the kept picture, and
+// the widget's paint of that region, flushed from the backing store.
+void BM_PartialRepaintOfATick(benchmark::State& state) {
+    App();
+    Week week;
+    week.chart.show();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    int second = 0;
+    for (auto _ : state) {
+        ++second;
+        const double today = 4.1 + second / 3600.0;
+        week.bars->SetYValue(6, today);
+        week.bars->SetPointLabel(6, "4:06:" + std::to_string(10 + second % 50));
+        week.line->SetYValue(6, week.bars->YValues().TotalAbs() / 7);
+        week.line->SetPointLabel(6, "3:34:" + std::to_string(10 + second % 50));
+        QCoreApplication::processEvents(); // the coalesced layout and repaint, and update(region)
+        QCoreApplication::processEvents(); // the paint event and the flush
+    }
+}
+BENCHMARK(BM_PartialRepaintOfATick)->Unit(benchmark::kMillisecond);
 
 void BM_LayoutOnly(benchmark::State& state) {
     App();

@@ -57,6 +57,7 @@ struct Face {
     QPolygon polygon;
     std::optional<QColor> fill;
     std::optional<QColor> outline;
+    bool operator==(const Face&) const = default;
 };
 
 struct TextItem {
@@ -64,6 +65,7 @@ struct TextItem {
     QRect box;    // advance width × line height
     int baseline; // y of the baseline
     QColor color;
+    bool operator==(const TextItem&) const = default;
 };
 
 enum class LineStyle { Solid, SmallDots, DashDot };
@@ -73,6 +75,7 @@ struct LineItem {
     QPolygon points;
     QColor color;
     LineStyle style = LineStyle::Solid;
+    bool operator==(const LineItem&) const = default;
 };
 
 struct BarItem {
@@ -81,6 +84,7 @@ struct BarItem {
     Face top;
     Face front;
     std::vector<ColorRect> gradient; // over the front face, drawn after it
+    bool operator==(const BarItem&) const = default;
 };
 
 struct MarkItem {
@@ -91,6 +95,7 @@ struct MarkItem {
     QColor back;
     QColor frame;
     std::vector<TextItem> lines;
+    bool operator==(const MarkItem&) const = default;
 };
 
 struct SeriesDrawing {
@@ -107,6 +112,7 @@ struct PlotBox {
     int top = 0;
     int right = 0;
     int bottom = 0;
+    bool operator==(const PlotBox&) const = default;
 };
 
 // The whole picture as positions and colours; ChartPainter draws it in the order of the members:

@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -29,18 +31,43 @@ private:
     mutable std::unordered_map<std::string, int> m_widths;
 };
 
+// Device pixels of a picture of `logical` size at a device pixel ratio; a pixel partly covered is kept.
+[[nodiscard]] QSize DeviceSize(QSize logical, qreal ratio);
+
 // The panel's background and frame, which depend only on its size, drawn once and reused.
 class BackgroundCache {
 public:
-    [[nodiscard]] const QImage& For(const ChartLayout& layout, QSize size);
+    [[nodiscard]] const QImage& For(const ChartLayout& layout, QSize deviceSize, qreal ratio);
 
 private:
     QImage m_image;
     std::vector<ColorRect> m_drawn;
 };
 
-// Draws a computed layout, and nothing else: every position and colour comes from the layout. With a
-// cache, the background and frame come from it instead of being drawn band by band.
-void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font, BackgroundCache* cache = nullptr);
+// Draws a computed layout, and nothing else: every position and colour comes from the layout, in logical
+// pixels; the painter's device pixel ratio decides the resolution. With a cache, the background and frame come
+// from it instead of being drawn band by band. With `only`, just that region (logical pixels) is drawn anew
+// and the pixels outside it are left as they are.
+void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font, BackgroundCache* cache = nullptr,
+                const QRegion* only = nullptr);
+
+// The chart's picture kept from one paint to the next, so a change redraws only the pixels it touches.
+class ChartCanvas {
+public:
+    // Brings the picture to `layout` at `ratio` and answers the region, in logical pixels, that was drawn
+    // anew: all of it the first time and after a change of size or ratio, nothing when the layout is the
+    // last one's.
+    QRegion Update(ChartLayout layout, qreal ratio, const QFont& font);
+    // Whether the kept picture is one of this size at this ratio.
+    [[nodiscard]] bool Fits(QSize logical, qreal ratio) const;
+    [[nodiscard]] const QImage& Image() const { return m_image; }
+    // The layout the kept picture shows, if any.
+    [[nodiscard]] const std::optional<ChartLayout>& Last() const { return m_last; }
+
+private:
+    QImage m_image;
+    std::optional<ChartLayout> m_last;
+    BackgroundCache m_background;
+};
 
 } // namespace hourlink

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QShowEvent>
 
 #include "chart/ChartPainter.h"
 
@@ -56,11 +58,68 @@ ChartLayout TChart::Layout() const {
     return ComputeChartLayout(State(), size(), m_metrics);
 }
 
-QImage TChart::Render() const {
-    QImage image(size(), QImage::Format_RGB32);
+QImage TChart::Render(qreal ratio) const {
+    QImage image(DeviceSize(size(), ratio), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::black);
     QPainter painter(&image);
     PaintChart(painter, Layout(), m_font);
     return image;
+}
+
+void TChart::Invalidate() {
+    m_changed = true;
+    if (!m_refreshPosted) {
+        m_refreshPosted = true;
+        QMetaObject::invokeMethod(this, &TChart::Refresh, Qt::QueuedConnection);
+    }
+}
+
+QRegion TChart::BringUpToDate() {
+    const qreal ratio = devicePixelRatioF();
+    if (!m_changed && m_canvas.Fits(size(), ratio)) {
+        return {};
+    }
+    m_changed = false;
+    return m_canvas.Update(Layout(), ratio, m_font);
+}
+
+void TChart::Refresh() {
+    m_refreshPosted = false;
+    if (!isVisible()) {
+        return; // laid out when it is shown again: a hidden chart costs nothing per change
+    }
+    const QRegion changed = BringUpToDate();
+    if (!changed.isEmpty()) {
+        update(changed);
+    }
+}
+
+void TChart::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FollowScreenChanges();
+}
+
+void TChart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Invalidate();
+}
+
+void TChart::FollowScreenChanges() {
+    // Moved to a screen of another density, the picture is drawn anew at its ratio.
+    QWindow* handle = window()->windowHandle();
+    if (handle == m_window) {
+        return;
+    }
+    disconnect(m_screenConnection);
+    m_window = handle;
+    if (handle != nullptr) {
+        m_screenConnection = connect(handle, &QWindow::screenChanged, this, [this] { Invalidate(); });
+    }
+}
+
+QRect TChart::DragRect() const {
+    return QRect(m_dragStart, m_dragNow).normalized();
 }
 
 void TChart::ZoomRect(const QRect& rect) {
@@ -93,20 +152,23 @@ void TChart::Pan(QPoint delta) {
     Invalidate();
 }
 
-void TChart::paintEvent(QPaintEvent* /*event*/) {
-    if (m_buffer.size() != size()) {
-        m_buffer = QImage(size(), QImage::Format_RGB32);
+void TChart::paintEvent(QPaintEvent* event) {
+    // Normally the picture is already up to date here; a first paint, a paint after the chart was hidden or a
+    // change of ratio that came before its signal brings it up to date first.
+    const QRegion changed = BringUpToDate();
+    const QRegion missed = changed - event->region();
+    if (!missed.isEmpty()) {
+        update(missed);
     }
-    {
-        QPainter painter(&m_buffer);
-        PaintChart(painter, Layout(), m_font, &m_background);
-        if (m_drag == Drag::Zoom) {
-            painter.setPen(QPen(Qt::black, 0, Qt::DotLine));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(QRect(m_dragStart, m_dragNow).normalized());
-        }
+    // Qt clips this to the event's region, so only that part of the picture is copied.
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_canvas.Image());
+    if (m_drag == Drag::Zoom) {
+        // Over the picture on the screen only: the kept picture stays the chart's.
+        painter.setPen(QPen(Qt::black, 0, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(DragRect());
     }
-    QPainter(this).drawImage(0, 0, m_buffer);
 }
 
 void TChart::mousePressEvent(QMouseEvent* event) {
@@ -128,7 +190,12 @@ void TChart::mouseMoveEvent(QMouseEvent* event) {
     if (m_drag == Drag::None) {
         return;
     }
+    const QRect before = DragRect();
     m_dragNow = event->position().toPoint();
+    if (m_drag == Drag::Zoom) {
+        update(QRegion(before.adjusted(-1, -1, 1, 1)) + DragRect().adjusted(-1, -1, 1, 1));
+        return;
+    }
     if (m_drag == Drag::Pan) {
         // Measured against the picture at the press, so the plot follows the pointer without drifting.
         const ChartLayout& start = m_dragLayout;
@@ -151,7 +218,9 @@ void TChart::mouseReleaseEvent(QMouseEvent* event) {
         (drag == Drag::Pan && event->button() != Qt::RightButton)) {
         return;
     }
+    const QRect shown = DragRect();
     m_drag = Drag::None;
+    update(shown.adjusted(-1, -1, 1, 1)); // takes the zoom rectangle off the screen
     const QPoint end = event->position().toPoint();
     if (drag == Drag::Zoom) {
         const QPoint move = end - m_dragStart;

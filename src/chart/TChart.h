@@ -7,7 +7,9 @@
 #include <QFont>
 #include <QImage>
 #include <QPoint>
+#include <QRegion>
 #include <QWidget>
+#include <QWindow>
 
 #include "chart/ChartLayout.h"
 #include "chart/ChartPainter.h"
@@ -19,8 +21,9 @@
 namespace hourlink {
 
 // The chart component: a panel holding series, title lines and the look of walls and axes. Every change only
-// marks the widget for repainting, so the changes of one handler give a single paint; each paint lays the
-// picture out, draws it into an off-screen image of the panel's size and copies that to the screen at once.
+// marks the chart as changed, so the changes of one handler give a single layout: once control is back in the
+// event loop, the picture is laid out, compared with the last one, and only the pixels that differ are drawn
+// anew into the kept off-screen image (at the screen's device pixel ratio) and handed to Qt for the screen.
 //
 // Mouse: drag with the left button down and to the right to zoom into the dragged rectangle; drag with the
 // left button up and to the left to undo the zoom; drag with the right button to pan the plot.
@@ -55,15 +58,20 @@ public:
     void Pan(QPoint delta);
     [[nodiscard]] bool Zoomed() const { return m_leftRange.has_value() || m_bottomRange.has_value(); }
 
-    // Marks the chart for repainting; several requests before a paint give one paint.
-    void Invalidate() { update(); }
+    // Marks the chart as changed; several changes before control returns to the event loop give one layout
+    // and at most one paint.
+    void Invalidate();
 
     [[nodiscard]] ChartLayout Layout() const;
-    // The current picture, drawn into a new image of the widget's size.
-    [[nodiscard]] QImage Render() const;
+    // The current picture, drawn whole into a new image of the widget's size times the ratio.
+    [[nodiscard]] QImage Render(qreal ratio = 1.0) const;
+    // The kept picture, as the screen shows it once pending changes have been painted.
+    [[nodiscard]] const QImage& Picture() const { return m_canvas.Image(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -73,6 +81,11 @@ private:
 
     void Adopt(std::unique_ptr<TChartSeries> series);
     [[nodiscard]] ChartState State() const;
+    // Lays out pending changes into the kept picture and answers the region drawn anew.
+    QRegion BringUpToDate();
+    void Refresh();
+    void FollowScreenChanges();
+    [[nodiscard]] QRect DragRect() const;
 
     std::vector<std::unique_ptr<TChartSeries>> m_series;
     TChartTitle m_title;
@@ -80,10 +93,13 @@ private:
     FormatSettings m_format;
     QFont m_font;
     QtChartFontMetrics m_metrics{m_font};
-    BackgroundCache m_background;
+    ChartCanvas m_canvas;
     std::optional<AxisRange> m_leftRange;
     std::optional<AxisRange> m_bottomRange;
-    QImage m_buffer;
+    bool m_changed = true;
+    bool m_refreshPosted = false;
+    QMetaObject::Connection m_screenConnection;
+    QWindow* m_window = nullptr;
 
     Drag m_drag = Drag::None;
     QPoint m_dragStart;

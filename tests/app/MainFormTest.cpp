@@ -16,6 +16,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/AppIcon.h"
 #include "app/TBevel.h"
 #include "chart/TChart.h"
 #include "platform/ConnectionState.h"
@@ -475,6 +476,33 @@ TEST_F(LiveFiguresTest, ABalloonBeforeTheFirstMinimiseIsLostWhileTheHintIsKept) 
     Minimise();
     const NotifyIconData added = LastAdd().data;
     EXPECT_EQ(m_tray->shownIcon(added.hWnd, added.uID)->tip, "today time is 2:00:00");
+}
+
+// On a screen of ratio 2 the glyphs and the icon come from drawings of their own, not from the 1× picture
+// blown up: some 2 × 2 block of device pixels holds more than one colour.
+TEST(AppPictures, GlyphsAndIconAreDrawnForDenseScreens) {
+    auto finerThanBlocks = [](const QImage& image) {
+        for (int y = 0; y + 1 < image.height(); y += 2) {
+            for (int x = 0; x + 1 < image.width(); x += 2) {
+                const QRgb c = image.pixel(x, y);
+                if (image.pixel(x + 1, y) != c || image.pixel(x, y + 1) != c || image.pixel(x + 1, y + 1) != c) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    for (const QIcon& glyph : {CloseGlyph(), HelpGlyph()}) {
+        EXPECT_TRUE(glyph.availableSizes().contains(QSize(18, 18)));
+        const QImage sharp = glyph.pixmap(QSize(18, 18), 2.0).toImage();
+        EXPECT_EQ(sharp.size(), QSize(36, 36));
+        EXPECT_TRUE(finerThanBlocks(sharp));
+    }
+    EXPECT_EQ(ApplicationIconImage().size(), QSize(32, 32));
+    EXPECT_EQ(ApplicationIconImage().format(), QImage::Format_Indexed8);
+    const QImage icon = ApplicationIcon().pixmap(QSize(32, 32), 2.0).toImage();
+    EXPECT_EQ(icon.size(), QSize(64, 64));
+    EXPECT_TRUE(finerThanBlocks(icon));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QPaintEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -14,11 +15,13 @@ namespace {
 class PaintCounter final : public QObject {
 public:
     int paints = 0;
+    QRegion painted;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             ++paints;
+            painted += static_cast<QPaintEvent*>(event)->region();
         }
         return QObject::eventFilter(watched, event);
     }
@@ -78,6 +81,38 @@ TEST_F(ChartWidgetTest, NineteenChangesOfOneHandlerGiveOnePaint) {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(counter.paints, 2) << "the four changes of a live tick give one more";
+}
+
+TEST_F(ChartWidgetTest, ARebuildToTheSamePicturePaintsNothingAndATickOnlyWhatMoved) {
+    ShowAndSettle();
+    PaintCounter counter;
+    chart.installEventFilter(&counter);
+    Rebuild();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0) << "the same figures give the same picture";
+    bars->SetPointLabel(6, "1:05:00");
+    line->SetYValue(6, 4.25);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(counter.paints, 1);
+    const ChartLayout layout = chart.Layout();
+    EXPECT_FALSE(counter.painted.contains(QPoint(layout.xOf(0), layout.yOf(0.5) + layout.vertOffset)))
+        << "the first bar stays as it was";
+    EXPECT_TRUE(counter.painted.contains(layout.bottomLabels.back().box.center()));
+    ASSERT_FALSE(layout.series[1].ribbons.empty());
+    EXPECT_TRUE(counter.painted.contains(layout.series[1].ribbons.back().polygon.boundingRect().center()));
+    EXPECT_EQ(chart.Picture(), chart.Render(chart.devicePixelRatioF()));
+}
+
+TEST_F(ChartWidgetTest, AHiddenChartLaysOutWhenShownAgain) {
+    ShowAndSettle();
+    chart.hide();
+    bars->SetYValue(6, 12.0);
+    QCoreApplication::processEvents();
+    EXPECT_NE(chart.Picture(), chart.Render(chart.devicePixelRatioF())) << "nothing drawn while hidden";
+    ShowAndSettle();
+    EXPECT_EQ(chart.Picture(), chart.Render(chart.devicePixelRatioF()));
 }
 
 TEST_F(ChartWidgetTest, APaintShowsTheOffscreenPicture) {

@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "chart/ChartDiff.h"
+#include "chart/ChartPainter.h"
 #include "chart/TChart.h"
 #include "runtime/Errors.h"
 #include "stats/ChartView.h"
@@ -237,6 +240,125 @@ TEST_F(Chart1Test, RebuildFromTheLog) {
     EXPECT_EQ(view.SerieGiorno.GetPointLabel(5), "2:00:00");
     EXPECT_EQ(view.SerieMedia.GetPointLabel(6), "0:17:08");
     EXPECT_EQ(chart.Title().Text().Lines()[1], WeekdayLine(4));
+}
+
+// At ratio 2 every logical pixel is a 2 × 2 block of device pixels, except where texts and slanted edges
+// are drawn at the finer resolution.
+TEST_F(Chart1Test, AtRatioTwoTheRulesHoldInLogicalPixelsAndTextsUseDevicePixels) {
+    const QImage sharp = chart.Render(2.0);
+    ASSERT_EQ(sharp.size(), QSize(1106, 594));
+    EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+    auto block = [&](int x, int y) { return sharp.pixelColor(2 * x, 2 * y); };
+    auto uniform = [&](int x, int y) {
+        const QColor c = block(x, y);
+        return sharp.pixelColor(2 * x + 1, 2 * y) == c && sharp.pixelColor(2 * x, 2 * y + 1) == c &&
+               sharp.pixelColor(2 * x + 1, 2 * y + 1) == c;
+    };
+    // The frame, the walls and the axis line land on whole logical pixels, as at ratio 1.
+    for (const QPoint p : {QPoint(0, 150), QPoint(2, 150), QPoint(5, 150), QPoint(552, 150), QPoint(300, 296)}) {
+        EXPECT_EQ(block(p.x(), p.y()), Pixel(image, p)) << p.x() << "," << p.y();
+        EXPECT_TRUE(uniform(p.x(), p.y()));
+    }
+    const int mid = (layout.front.top + layout.front.bottom) / 2 + vo;
+    EXPECT_EQ(block(layout.front.left - 1, mid), QColor(0, 0, 0)) << "axis line two logical pixels wide";
+    EXPECT_EQ(block(layout.front.left, mid), QColor(0, 0, 0));
+    const int d = layout.depth;
+    const QPoint backWall(layout.front.right + d - 3, layout.front.top - d + vo + 2);
+    EXPECT_EQ(block(backWall.x(), backWall.y()), QColor(128, 128, 128));
+    EXPECT_TRUE(uniform(backWall.x() + 3, backWall.y())) << "the back wall's outline is one logical pixel";
+    EXPECT_EQ(block(backWall.x() + 3, backWall.y()), QColor(0, 0, 0));
+    // Bars keep their even logical width: the outline's left and right columns are 2 device pixels each.
+    const QRect face = layout.series[0].bars[5].front.polygon.boundingRect();
+    EXPECT_TRUE(uniform(face.left(), face.center().y()));
+    EXPECT_EQ(block(face.left(), face.center().y()), QColor(0, 0, 0));
+    EXPECT_EQ(block(face.right(), face.center().y()), QColor(0, 0, 0));
+    // Every text has edges finer than a logical pixel: some 2 × 2 block in its box is not of one colour.
+    std::vector<TextItem> texts = layout.title;
+    texts.insert(texts.end(), layout.bottomLabels.begin(), layout.bottomLabels.end());
+    texts.insert(texts.end(), layout.leftLabels.begin(), layout.leftLabels.end());
+    for (const TextItem& t : texts) {
+        bool fine = false;
+        for (int y = t.box.top(); y <= t.box.bottom() && !fine; ++y) {
+            for (int x = t.box.left(); x <= t.box.right() && !fine; ++x) {
+                fine = !uniform(x, y);
+            }
+        }
+        EXPECT_TRUE(fine) << "text drawn at device resolution: " << t.text;
+        EXPECT_TRUE(ColorIn(sharp, QRect(t.box.topLeft() * 2, t.box.size() * 2), t.color)) << t.text;
+    }
+}
+
+// Whatever the changes, drawing only the changed region into the kept picture gives, byte for byte, the
+// picture that drawing everything gives.
+class PartialRepaint : public Chart1Test, public ::testing::WithParamInterface<double> {};
+
+TEST_P(PartialRepaint, EqualsAFullPaintAfterLongRandomSequences) {
+    const qreal ratio = GetParam();
+    std::mt19937 random(20240313u + static_cast<unsigned>(ratio * 10));
+    auto uniformInt = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    auto hours = [&] {
+        // Mostly small changes of today's figures, now and then a jump that moves the axis range.
+        return uniformInt(0, 4) == 0 ? uniformInt(0, 2400) / 100.0 : 2.0 + uniformInt(0, 300) / 100.0;
+    };
+    const std::vector<std::string> texts = {
+        "", "0:00:00", "1:30:00", "12:45:07", "23:59:59", "8:30:00", "a long text that crowds its neighbours"};
+    TChartSeries* both[2] = {&view.SerieGiorno, &view.SerieMedia};
+    ChartCanvas canvas;
+    const QFont font = ChartFont();
+    int partial = 0;
+    for (int step = 0; step < 300; ++step) {
+        const int changes = uniformInt(1, 4);
+        for (int c = 0; c < changes; ++c) {
+            TChartSeries& series = *both[uniformInt(0, 1)];
+            const int i = uniformInt(0, 9) < 7 ? 6 : uniformInt(0, 6);
+            switch (uniformInt(0, 9)) {
+            case 0: { // a rebuild
+                for (TChartSeries* s : both) {
+                    s->Clear();
+                    for (int k = 0; k < 7; ++k) {
+                        s->Add(hours(), texts[static_cast<std::size_t>(uniformInt(0, 5))]);
+                    }
+                }
+                chart.Title().Text().Clear();
+                chart.Title().Text().Add(uniformInt(0, 1) == 0 ? "ieri               oggi       " : "oggi       ");
+                chart.Title().Text().Add(WeekdayLine(uniformInt(0, 6)));
+                break;
+            }
+            case 1:
+            case 2:
+                series.SetPointLabel(i, texts[static_cast<std::size_t>(uniformInt(0, 6))]);
+                break;
+            default:
+                series.SetYValue(i, hours());
+                break;
+            }
+        }
+        const QRegion drawn = canvas.Update(chart.Layout(), ratio, font);
+        partial += drawn != QRegion(QRect(QPoint(0, 0), chart.size())) ? 1 : 0;
+        const QImage full = chart.Render(ratio);
+        ASSERT_EQ(canvas.Image(), full) << "after step " << step;
+    }
+    EXPECT_GT(partial, 100) << "most steps repaint only a part";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ratios, PartialRepaint, ::testing::Values(1.0, 2.0, 1.5, 1.25));
+
+TEST_F(Chart1Test, ALiveTickRepaintsTodaysBarItsLabelAndTheAverageOnly) {
+    ChartCanvas canvas;
+    const QFont font = ChartFont();
+    canvas.Update(chart.Layout(), 1.0, font);
+    EXPECT_TRUE(canvas.Update(chart.Layout(), 1.0, font).isEmpty()) << "the same layout paints nothing";
+    view.SerieGiorno.SetYValue(6, 4.2);
+    view.SerieGiorno.SetPointLabel(6, "4:12:00");
+    view.SerieMedia.SetYValue(6, 3.6);
+    view.SerieMedia.SetPointLabel(6, "3:36:00");
+    const QRegion drawn = canvas.Update(chart.Layout(), 1.0, font);
+    const QRect bounds = drawn.boundingRect();
+    EXPECT_GE(bounds.left(), layout.xOf(5) - layout.barWidth) << "nothing left of the points that moved";
+    EXPECT_TRUE(drawn.contains(layout.bottomLabels.back().box.center()));
+    EXPECT_FALSE(drawn.intersects(layout.bottomLabels.front().box));
+    EXPECT_LT(bounds.width() * bounds.height(), 553 * 297 / 4);
+    EXPECT_EQ(canvas.Image(), chart.Render());
 }
 
 // A log that cannot be read ends the rebuild before anything is touched.
