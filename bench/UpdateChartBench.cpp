@@ -15,7 +15,7 @@
 #include "runtime/Dialogs.h"
 #include "runtime/RecordFile.h"
 #include "stats/ChartView.h"
-#include "stats/SevenDays.h"
+#include "stats/SevenDayChart.h"
 
 namespace {
 

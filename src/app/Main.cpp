@@ -28,7 +28,7 @@
 #include "runtime/Clock.h"
 #include "runtime/Dialogs.h"
 #include "stats/ChartView.h"
-#include "stats/SevenDays.h"
+#include "stats/SevenDayChart.h"
 #include "tray/SysTrayIcon.h"
 
 namespace hourlink {

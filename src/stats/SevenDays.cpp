@@ -1,6 +1,7 @@
 #include "stats/SevenDays.h"
 
-#include "chart/TChart.h"
+#include <algorithm>
+
 #include "runtime/TimeText.h"
 
 namespace hourlink {
@@ -21,6 +22,18 @@ std::vector<TimeWindow> SevenDayWindows(DateTime now) {
         windows[static_cast<std::size_t>(n)] = TimeWindow{day + offset, day + 1.0};
     }
     return windows;
+}
+
+std::vector<DateTime> RunningShares(const std::vector<TimeWindow>& windows, DateTime start, DateTime end) {
+    std::vector<DateTime> shares(windows.size(), 0.0);
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const DateTime share = std::min(end, windows[i].hi) - std::max(start, windows[i].lo);
+        // Also false for NaN.
+        if (share > 0.0) {
+            shares[i] = share;
+        }
+    }
+    return shares;
 }
 
 std::string WeekdayLine(int dayOfWeek) {
@@ -49,33 +62,6 @@ SevenDayFigures ComputeSevenDays(const std::vector<DateTime>& sums, DateTime now
     figures.titleLines[0] = "ieri               oggi       ";
     figures.titleLines[1] = WeekdayLine(DayOfWeek(now));
     return figures;
-}
-
-void ApplySevenDays(TChartTitle& title, TBarSeries& serieGiorno, TLineSeries& serieMedia,
-                    const SevenDayFigures& figures) {
-    serieGiorno.Clear();
-    for (std::size_t i = 0; i < kChartDays; ++i) {
-        serieGiorno.Add(figures.hours[i], figures.hourLabels[i], DefaultPointColor);
-    }
-    serieMedia.Clear();
-    for (std::size_t i = 0; i < kChartDays; ++i) {
-        serieMedia.Add(figures.averages[i], figures.averageLabels[i], DefaultPointColor);
-    }
-    title.Text().Clear();
-    for (const std::string& line : figures.titleLines) {
-        title.Text().Add(line);
-    }
-}
-
-void ApplySevenDays(TChart& chart, TBarSeries& serieGiorno, TLineSeries& serieMedia, const SevenDayFigures& figures) {
-    ApplySevenDays(chart.Title(), serieGiorno, serieMedia, figures);
-}
-
-void RebuildChart(ConnectionLog& log, const Clock& clock, const FormatSettings& format, TChart& chart,
-                  TBarSeries& serieGiorno, TLineSeries& serieMedia) {
-    const DateTime now = clock.Now();
-    const std::vector<DateTime> sums = log.ConnectedTimes(SevenDayWindows(now));
-    ApplySevenDays(chart, serieGiorno, serieMedia, ComputeSevenDays(sums, now, format));
 }
 
 } // namespace hourlink

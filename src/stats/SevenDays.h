@@ -4,16 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "chart/ChartSeries.h"
-#include "chart/ChartTitle.h"
 #include "runtime/Clock.h"
 #include "runtime/DateTime.h"
 #include "runtime/FormatSettings.h"
 #include "store/iodata.h"
 
 namespace hourlink {
-
-class TChart;
 
 inline constexpr int kChartDays = 7;
 
@@ -30,6 +26,10 @@ struct SevenDayFigures {
 // current time of day, so that together they span exactly the last six days up to now.
 [[nodiscard]] std::vector<TimeWindow> SevenDayWindows(DateTime now);
 
+// The part of a running connection [start, end) that lies inside each window, in days: what the log does
+// not hold yet of a connection that is still up. Windows it does not reach get 0.
+[[nodiscard]] std::vector<DateTime> RunningShares(const std::vector<TimeWindow>& windows, DateTime start, DateTime end);
+
 // The weekday names of the seven bars, oldest first, each but the last followed by 15 blanks and the last
 // by 7, for today's weekday 1 = Sunday … 7 = Saturday.
 [[nodiscard]] std::string WeekdayLine(int dayOfWeek);
@@ -37,15 +37,5 @@ struct SevenDayFigures {
 // Turns seven daily sums (durations in days, oldest first) into the bars, running averages and title lines.
 [[nodiscard]] SevenDayFigures ComputeSevenDays(const std::vector<DateTime>& sums, DateTime now,
                                                const FormatSettings& format);
-
-// Refills both series (seven points each, in their series' colours) and replaces the title lines.
-void ApplySevenDays(TChartTitle& title, TBarSeries& serieGiorno, TLineSeries& serieMedia,
-                    const SevenDayFigures& figures);
-void ApplySevenDays(TChart& chart, TBarSeries& serieGiorno, TLineSeries& serieMedia, const SevenDayFigures& figures);
-
-// Rebuilds the chart from the log. All seven sums are read before anything is touched, so a failing read
-// (EInOutError) leaves the series and the title as they were.
-void RebuildChart(ConnectionLog& log, const Clock& clock, const FormatSettings& format, TChart& chart,
-                  TBarSeries& serieGiorno, TLineSeries& serieMedia);
 
 } // namespace hourlink

@@ -11,7 +11,7 @@
 #include "faults/FaultSupport.h"
 #include "faults/MountSandbox.h"
 #include "stats/ChartView.h"
-#include "stats/SevenDays.h"
+#include "stats/SevenDayChart.h"
 #include "support/FakeDialogs.h"
 #include "support/TempDir.h"
 

@@ -14,7 +14,7 @@
 #include "chart/TChart.h"
 #include "runtime/Errors.h"
 #include "stats/ChartView.h"
-#include "stats/SevenDays.h"
+#include "stats/SevenDayChart.h"
 #include "support/FakeDialogs.h"
 #include "support/TempDir.h"
 

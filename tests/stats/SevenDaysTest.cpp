@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "stats/SevenDayChart.h"
 #include "stats/SevenDays.h"
 #include "support/FakeDialogs.h"
 #include "support/TempDir.h"
