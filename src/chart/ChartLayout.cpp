@@ -64,12 +64,6 @@ void AddRing(std::vector<ColorRect>& out, QSize size, int inset, int width, cons
     out.push_back({QRect(inset + w - width, inset, width, h), color});
 }
 
-struct ValueLabel {
-    double value;
-    std::string text;
-    int width;
-};
-
 [[nodiscard]] AxisRange AutomaticLeftRange(const std::vector<const TChartSeries*>& series) {
     bool any = false;
     double lowest = 0.0;
@@ -122,6 +116,107 @@ struct ValueLabel {
             return lines;
         }
         start = end + 1;
+    }
+}
+
+// Where a point of the box at depth z lands on the screen: depth runs up and to the right, and everything in
+// 3-D stands the vertical offset lower.
+[[nodiscard]] QPoint At(const ChartLayout& layout, int x, int y, int z) {
+    return QPoint(x + z, y - z + layout.vertOffset);
+}
+
+[[nodiscard]] bool InRange(const AxisRange& range, double x) {
+    const double tolerance = (range.max - range.min) * 1e-9;
+    return x >= range.min - tolerance && x <= range.max + tolerance;
+}
+
+[[nodiscard]] std::optional<QColor> PenColor(const TChartPen& pen) {
+    return pen.Visible ? std::optional<QColor>(ToQColor(pen.Color)) : std::nullopt;
+}
+
+[[nodiscard]] int AreaRight(const QRect& area) {
+    return area.x() + area.width();
+}
+
+[[nodiscard]] int AreaBottom(const QRect& area) {
+    return area.y() + area.height();
+}
+
+// The bar width of the first bar series sets the slot's margins, whatever series stand in front of it.
+class FirstBars final : public SeriesVisitor {
+public:
+    void Visit(const TBarSeries& series) override {
+        if (m_bars == nullptr) {
+            m_bars = &series;
+        }
+    }
+    void Visit(const TLineSeries& /*series*/) override {}
+    [[nodiscard]] const TBarSeries* bars() const { return m_bars; }
+
+private:
+    const TBarSeries* m_bars = nullptr;
+};
+
+// Fills a drawing with the shapes of the series' kind.
+class SeriesShapes final : public SeriesVisitor {
+public:
+    SeriesShapes(const ChartLayout& layout, SeriesDrawing& drawing) : m_layout(layout), m_drawing(drawing) {}
+    void Visit(const TBarSeries& series) override {
+        m_drawing.bars = LayoutBars(series, m_drawing.zFront, m_drawing.zBack, m_layout);
+    }
+    void Visit(const TLineSeries& series) override {
+        m_drawing.ribbons = LayoutRibbon(series, m_drawing.zFront, m_drawing.zBack, m_layout);
+    }
+
+private:
+    const ChartLayout& m_layout;
+    SeriesDrawing& m_drawing;
+};
+
+// The bottom labels of the points firstLabel … lastLabel that lie in the bottom range: the points' own texts when
+// any series has one, else the X values; each taken from the first series that has the point.
+void PlaceBottomLabels(const ChartState& state, int firstLabel, int lastLabel, const ChartFontMetrics& metrics,
+                       ChartLayout& layout) {
+    bool textLabels = false;
+    for (const TChartSeries* s : state.series) {
+        textLabels = textLabels || s->HasAnyLabel();
+    }
+    std::vector<LabelCandidate> candidates;
+    std::vector<TextItem> candidateItems;
+    std::vector<int> candidateIndexes;
+    const int lineHeight = metrics.lineHeight();
+    const int labelTop = layout.front.bottom + layout.vertOffset + kBottomLabelGap;
+    for (int i = firstLabel; i <= lastLabel; ++i) {
+        const TChartSeries* source = nullptr;
+        for (const TChartSeries* s : state.series) {
+            if (s->Count() > i) {
+                source = s;
+                break;
+            }
+        }
+        const double x = source->XValues().Value(i);
+        if (!InRange(layout.bottomRange, x)) {
+            continue;
+        }
+        std::string text = textLabels ? source->GetPointLabel(i) : FormatFloat(kAxisLabelFormat, x, state.format);
+        if (text.empty()) {
+            continue;
+        }
+        const int tw = metrics.textWidth(text);
+        const int centre = layout.xOf(x);
+        candidates.push_back({centre, tw});
+        candidateItems.push_back({std::move(text), QRect(centre - tw / 2, labelTop, tw, lineHeight),
+                                  labelTop + metrics.ascent(), QColor(0, 0, 0)});
+        candidateIndexes.push_back(i);
+    }
+    const std::vector<bool> drawn = SeparateLabels(candidates);
+    layout.bottomLabels.clear();
+    layout.bottomLabelIndexes.clear();
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        if (drawn[i]) {
+            layout.bottomLabels.push_back(std::move(candidateItems[i]));
+            layout.bottomLabelIndexes.push_back(candidateIndexes[i]);
+        }
     }
 }
 
@@ -229,146 +324,196 @@ double ChartLayout::yValueAt(int y) const {
 }
 
 ChartLayout ComputeChartLayout(const ChartState& state, QSize size, const ChartFontMetrics& metrics) {
-    const ChartSettings& cs = *state.settings;
     ChartLayout layout;
+    LayoutPanel(*state.settings, size, layout);
+    const int boxTop = LayoutTitle(*state.title, metrics, layout);
+    const std::vector<ValueLabel> valueLabels = LayoutBox(state, boxTop, metrics, layout);
+    LayoutWalls(*state.settings, layout);
+    LayoutLeftAxis(*state.settings, valueLabels, metrics, layout);
+    LayoutBottomAxis(state, metrics, layout);
+    // The first series stands in the back slice.
+    const int count = static_cast<int>(state.series.size());
+    for (int i = 0; i < count; ++i) {
+        layout.series.push_back(
+            LayoutSeries(*state.series[static_cast<std::size_t>(i)], count - 1 - i, state.format, metrics, layout));
+    }
+    return layout;
+}
+
+void LayoutPanel(const ChartSettings& settings, QSize size, ChartLayout& layout) {
     layout.size = size;
     const int w = size.width();
     const int h = size.height();
-    const int lineHeight = metrics.lineHeight();
-
-    // 1. Panel: the gradient over everything, then the bevels and the ring over its edge.
-    if (cs.Gradient.Visible) {
-        const bool bottomIsEnd = cs.Gradient.Direction == TGradientDirection::gdBottomTop;
-        const QColor bottom = ToQColor(bottomIsEnd ? cs.Gradient.EndColor : cs.Gradient.StartColor);
-        const QColor top = ToQColor(bottomIsEnd ? cs.Gradient.StartColor : cs.Gradient.EndColor);
+    // The gradient over everything, then the bevels and the ring over its edge.
+    layout.background.clear();
+    if (settings.Gradient.Visible) {
+        const bool bottomIsEnd = settings.Gradient.Direction == TGradientDirection::gdBottomTop;
+        const QColor bottom = ToQColor(bottomIsEnd ? settings.Gradient.EndColor : settings.Gradient.StartColor);
+        const QColor top = ToQColor(bottomIsEnd ? settings.Gradient.StartColor : settings.Gradient.EndColor);
         layout.background = GradientBands(QRect(0, 0, w, h), bottom, top);
     } else {
-        layout.background.push_back({QRect(0, 0, w, h), ToQColor(cs.Color)});
+        layout.background.push_back({QRect(0, 0, w, h), ToQColor(settings.Color)});
     }
+    layout.frame.clear();
     int inset = 0;
-    AddBevel(layout.frame, size, inset, cs.BevelWidth, cs.BevelOuter);
-    inset += cs.BevelOuter == TPanelBevel::bvNone ? 0 : cs.BevelWidth;
-    AddRing(layout.frame, size, inset, cs.BorderWidth, ToQColor(cs.Color));
-    inset += cs.BorderWidth;
-    AddBevel(layout.frame, size, inset, cs.BevelWidth, cs.BevelInner);
+    AddBevel(layout.frame, size, inset, settings.BevelWidth, settings.BevelOuter);
+    inset += settings.BevelOuter == TPanelBevel::bvNone ? 0 : settings.BevelWidth;
+    AddRing(layout.frame, size, inset, settings.BorderWidth, ToQColor(settings.Color));
+    inset += settings.BorderWidth;
+    AddBevel(layout.frame, size, inset, settings.BevelWidth, settings.BevelInner);
 
-    const int areaLeft = cs.BorderWidth + w * cs.MarginLeft / 100;
-    const int areaRight = w - cs.BorderWidth - w * cs.MarginRight / 100;
-    const int areaTop = cs.BorderWidth + h * cs.MarginTop / 100;
-    const int areaBottom = h - cs.BorderWidth - h * cs.MarginBottom / 100;
-    layout.area = QRect(areaLeft, areaTop, areaRight - areaLeft, areaBottom - areaTop);
+    const int left = settings.BorderWidth + w * settings.MarginLeft / 100;
+    const int right = w - settings.BorderWidth - w * settings.MarginRight / 100;
+    const int top = settings.BorderWidth + h * settings.MarginTop / 100;
+    const int bottom = h - settings.BorderWidth - h * settings.MarginBottom / 100;
+    layout.area = QRect(left, top, right - left, bottom - top);
+}
 
-    // 2. Title lines, each ending half a "W" inside the area; trailing blanks are text like any other.
+int LayoutTitle(const TChartTitle& title, const ChartFontMetrics& metrics, ChartLayout& layout) {
+    const int lineHeight = metrics.lineHeight();
+    const int areaLeft = layout.area.x();
+    const int areaRight = AreaRight(layout.area);
+    // Each line ends half a "W" inside the area; trailing blanks are text like any other.
     const int halfW = metrics.textWidth("W") / 2;
-    const std::vector<std::string>& titleLines = state.title->Text().Lines();
-    for (std::size_t i = 0; i < titleLines.size(); ++i) {
-        const int tw = metrics.textWidth(titleLines[i]);
+    const std::vector<std::string>& lines = title.Text().Lines();
+    layout.title.clear();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int tw = metrics.textWidth(lines[i]);
         int x = areaLeft + halfW;
-        if (state.title->Alignment() == TAlignment::taRightJustify) {
+        if (title.Alignment() == TAlignment::taRightJustify) {
             x = areaRight - halfW - tw;
-        } else if (state.title->Alignment() == TAlignment::taCenter) {
+        } else if (title.Alignment() == TAlignment::taCenter) {
             x = (areaLeft + areaRight - tw) / 2;
         }
-        const int y = areaTop + static_cast<int>(i) * lineHeight;
+        const int y = layout.area.y() + static_cast<int>(i) * lineHeight;
         layout.title.push_back(
-            {titleLines[i], QRect(x, y, tw, lineHeight), y + metrics.ascent(), ToQColor(state.title->FontColor())});
+            {lines[i], QRect(x, y, tw, lineHeight), y + metrics.ascent(), ToQColor(title.FontColor())});
     }
-    const int boxTop =
-        areaTop + static_cast<int>(titleLines.size()) * lineHeight + (titleLines.empty() ? 0 : kTitleGap);
+    return layout.area.y() + static_cast<int>(lines.size()) * lineHeight + (lines.empty() ? 0 : kTitleGap);
+}
 
-    // 3. The 3-D box: its depth depends on the plot's width, which depends on the value labels' width, which
-    // depends on their step and so on the box's height; a few rounds settle it.
-    const int vo = cs.View3DOptions.VertOffset;
-    const int seriesSlices = std::max<int>(1, static_cast<int>(state.series.size()));
-    const int bottom = std::max(boxTop + 1, areaBottom - lineHeight - kBottomLabelGap - vo);
-    auto sliceFor = [&](int plotLeft) { return cs.View3D ? DepthSlice(areaRight - plotLeft, cs.Chart3DPercent) : 0; };
-    const AxisRange leftRange = state.leftRange ? *state.leftRange : AutomaticLeftRange(state.series);
+std::vector<ValueLabel> LayoutBox(const ChartState& state, int boxTop, const ChartFontMetrics& metrics,
+                                  ChartLayout& layout) {
+    const ChartSettings& settings = *state.settings;
+    const int lineHeight = metrics.lineHeight();
+    const int areaLeft = layout.area.x();
+    const int areaRight = AreaRight(layout.area);
+    const int vo = settings.View3DOptions.VertOffset;
+    const int slices = std::max<int>(1, static_cast<int>(state.series.size()));
+    const int bottom = std::max(boxTop + 1, AreaBottom(layout.area) - lineHeight - kBottomLabelGap - vo);
+    auto sliceFor = [&](int plotLeft) {
+        return settings.View3D ? DepthSlice(areaRight - plotLeft, settings.Chart3DPercent) : 0;
+    };
+    const AxisRange range = state.leftRange ? *state.leftRange : AutomaticLeftRange(state.series);
+
+    // The depth depends on the plot's width, which depends on the value labels' width, which depends on their
+    // step and so on the box's height; a few rounds settle it.
     int plotLeft = areaLeft;
-    int d = sliceFor(plotLeft);
+    int slice = sliceFor(plotLeft);
     int top = 0;
     double step = kMinStep;
-    std::vector<ValueLabel> valueLabels;
+    std::vector<ValueLabel> labels;
     auto placeValueLabels = [&] {
-        top = std::min(boxTop + seriesSlices * d, bottom - 1);
-        step = AxisStep(leftRange.max - leftRange.min, bottom - top, lineHeight);
-        valueLabels = ValueLabels(leftRange, step, state.format, metrics);
+        top = std::min(boxTop + slices * slice, bottom - 1);
+        step = AxisStep(range.max - range.min, bottom - top, lineHeight);
+        labels = ValueLabels(range, step, state.format, metrics);
     };
     for (int round = 0; round < 4; ++round) {
         placeValueLabels();
         int widest = 0;
-        for (const ValueLabel& label : valueLabels) {
+        for (const ValueLabel& label : labels) {
             widest = std::max(widest, label.width);
         }
-        const int newLeft = areaLeft + (valueLabels.empty() ? 0 : widest + kLeftLabelGap);
+        const int newLeft = areaLeft + (labels.empty() ? 0 : widest + kLeftLabelGap);
         const int newSlice = sliceFor(newLeft);
-        const bool settled = newLeft == plotLeft && newSlice == d;
+        const bool settled = newLeft == plotLeft && newSlice == slice;
         plotLeft = newLeft;
-        d = newSlice;
+        slice = newSlice;
         if (settled) {
             break;
         }
     }
     placeValueLabels();
 
-    const int depth = seriesSlices * d;
+    const int depth = slices * slice;
     layout.plotWidth = areaRight - plotLeft;
-    layout.slice = d;
+    layout.slice = slice;
     layout.depth = depth;
     layout.vertOffset = vo;
     layout.front = {plotLeft, top, std::max(plotLeft + 1, areaRight - depth), bottom};
-    layout.leftRange = leftRange;
+    layout.leftRange = range;
     layout.leftStep = step;
-    const PlotBox& f = layout.front;
-    auto at = [vo](int x, int y, int z) { return QPoint(x + z, y - z + vo); };
 
-    // 4. Walls: back, left, floor.
-    const std::optional<QColor> wallPen =
-        cs.WallPen.Visible ? std::optional<QColor>(ToQColor(cs.WallPen.Color)) : std::nullopt;
+    // Bars and lines stay inside the box, its right and bottom edge pixels included.
+    const PlotBox& f = layout.front;
+    layout.clip = QPolygon({At(layout, f.left, f.bottom, 0) + QPoint(0, 1), At(layout, f.left, f.top, 0),
+                            At(layout, f.left, f.top, depth), At(layout, f.right, f.top, depth) + QPoint(1, 0),
+                            At(layout, f.right, f.bottom, depth) + QPoint(1, 1),
+                            At(layout, f.right, f.bottom, 0) + QPoint(1, 1)});
+    return labels;
+}
+
+void LayoutWalls(const ChartSettings& settings, ChartLayout& layout) {
+    const PlotBox& f = layout.front;
+    const int depth = layout.depth;
+    const std::optional<QColor> pen = PenColor(settings.WallPen);
+    auto at = [&layout](int x, int y, int z) { return At(layout, x, y, z); };
+    layout.walls.clear();
     layout.walls.push_back({QPolygon({at(f.left, f.top, depth), at(f.right, f.top, depth), at(f.right, f.bottom, depth),
                                       at(f.left, f.bottom, depth)}),
-                            ToQColor(cs.BackWallColor), wallPen});
+                            ToQColor(settings.BackWallColor), pen});
     if (depth > 0) {
         layout.walls.push_back({QPolygon({at(f.left, f.top, 0), at(f.left, f.top, depth), at(f.left, f.bottom, depth),
                                           at(f.left, f.bottom, 0)}),
-                                ToQColor(cs.LeftWallColor), wallPen});
+                                ToQColor(settings.LeftWallColor), pen});
         layout.walls.push_back({QPolygon({at(f.left, f.bottom, 0), at(f.left, f.bottom, depth),
                                           at(f.right, f.bottom, depth), at(f.right, f.bottom, 0)}),
-                                ToQColor(cs.BottomWallColor), wallPen});
+                                ToQColor(settings.BottomWallColor), pen});
     }
+}
 
-    // 5. Left axis: grid along the left wall and across the back wall, the axis line, the labels.
-    const LineStyle gridStyle = cs.LeftAxis.Grid.SmallDots                       ? LineStyle::SmallDots
-                                : cs.LeftAxis.Grid.Style == TPenStyle::psDashDot ? LineStyle::DashDot
-                                                                                 : LineStyle::Solid;
-    for (const ValueLabel& label : valueLabels) {
+void LayoutLeftAxis(const ChartSettings& settings, const std::vector<ValueLabel>& labels,
+                    const ChartFontMetrics& metrics, ChartLayout& layout) {
+    const PlotBox& f = layout.front;
+    const int lineHeight = metrics.lineHeight();
+    const TChartGridPen& grid = settings.LeftAxis.Grid;
+    const LineStyle gridStyle = grid.SmallDots                       ? LineStyle::SmallDots
+                                : grid.Style == TPenStyle::psDashDot ? LineStyle::DashDot
+                                                                     : LineStyle::Solid;
+    layout.grid.clear();
+    layout.leftLabels.clear();
+    for (const ValueLabel& label : labels) {
         const int y = layout.yOf(label.value);
-        if (cs.LeftAxis.Grid.Visible) {
-            layout.grid.push_back({QPolygon({at(f.left, y, 0), at(f.left, y, depth), at(f.right, y, depth)}),
-                                   ToQColor(cs.LeftAxis.Grid.Color), gridStyle});
+        if (grid.Visible) {
+            layout.grid.push_back({QPolygon({At(layout, f.left, y, 0), At(layout, f.left, y, layout.depth),
+                                             At(layout, f.right, y, layout.depth)}),
+                                   ToQColor(grid.Color), gridStyle});
         }
         const int textLeft = f.left - kLeftLabelGap - label.width;
-        const int textTop = y + vo - lineHeight / 2;
+        const int textTop = y + layout.vertOffset - lineHeight / 2;
         layout.leftLabels.push_back({label.text, QRect(textLeft, textTop, label.width, lineHeight),
                                      textTop + metrics.ascent(), QColor(0, 0, 0)});
     }
-    if (cs.LeftAxis.Axis.Visible) {
-        layout.leftAxisLine =
-            ColorRect{QRect(f.left - 1, f.top + vo, 2, f.bottom - f.top + 1), ToQColor(cs.LeftAxis.Axis.Color)};
+    layout.leftAxisLine.reset();
+    if (settings.LeftAxis.Axis.Visible) {
+        layout.leftAxisLine = ColorRect{QRect(f.left - 1, f.top + layout.vertOffset, 2, f.bottom - f.top + 1),
+                                        ToQColor(settings.LeftAxis.Axis.Color)};
     }
-    if (cs.BottomAxis.Axis.Visible) {
-        layout.bottomAxisLine =
-            ColorRect{QRect(f.left, f.bottom + vo, f.right - f.left + 1, 2), ToQColor(cs.BottomAxis.Axis.Color)};
-    }
+}
 
-    // 6. Bottom axis: the first page of points, with one bar width kept free inside each end.
+void LayoutBottomAxis(const ChartState& state, const ChartFontMetrics& metrics, ChartLayout& layout) {
+    const ChartSettings& settings = *state.settings;
+    const PlotBox& f = layout.front;
+
+    // The first page of points, with one bar width kept free inside each end.
     int pointCount = 0;
     for (const TChartSeries* s : state.series) {
         pointCount = std::max(pointCount, s->Count());
     }
-    const int perPage = cs.MaxPointsPerPage > 0 ? cs.MaxPointsPerPage : std::max(pointCount, 1);
+    const int perPage = settings.MaxPointsPerPage > 0 ? settings.MaxPointsPerPage : std::max(pointCount, 1);
     const int firstIndex = 0;
     const int lastIndex = std::min(firstIndex + perPage - 1, pointCount - 1);
-    AxisRange bottomRange;
+    AxisRange range;
     bool anyX = false;
     for (const TChartSeries* s : state.series) {
         if (s->Count() <= firstIndex) {
@@ -376,178 +521,146 @@ ChartLayout ComputeChartLayout(const ChartState& state, QSize size, const ChartF
         }
         const double lo = s->XValues().Value(firstIndex);
         const double hi = s->XValues().Value(std::min(lastIndex, s->Count() - 1));
-        bottomRange =
-            anyX ? AxisRange{std::min(bottomRange.min, lo), std::max(bottomRange.max, hi)} : AxisRange{lo, hi};
+        range = anyX ? AxisRange{std::min(range.min, lo), std::max(range.max, hi)} : AxisRange{lo, hi};
         anyX = true;
     }
-    const TBarSeries* firstBars = nullptr;
+    FirstBars firstBars;
     for (const TChartSeries* s : state.series) {
-        if ((firstBars = dynamic_cast<const TBarSeries*>(s)) != nullptr) {
-            break;
-        }
+        s->Accept(firstBars);
     }
     const int axisLength = f.right - f.left;
-    int margin = 0;
     if (state.bottomRange) {
-        bottomRange = *state.bottomRange;
-        const double perUnit = axisLength / (bottomRange.max - bottomRange.min);
+        range = *state.bottomRange;
+        const double perUnit = axisLength / (range.max - range.min);
         layout.slot = std::clamp(ToPixel(perUnit), 0, axisLength);
     } else {
         layout.slot = BarSlot(axisLength, lastIndex - firstIndex + 1);
     }
-    layout.barWidth = firstBars != nullptr ? BarWidth(layout.slot, firstBars->BarWidthPercent()) : 0;
-    if (!state.bottomRange) {
-        margin = layout.barWidth;
-    }
-    layout.bottomRange = bottomRange;
+    layout.barWidth = firstBars.bars() != nullptr ? BarWidth(layout.slot, firstBars.bars()->BarWidthPercent()) : 0;
+    const int margin = state.bottomRange ? 0 : layout.barWidth;
+    layout.bottomRange = range;
     layout.bottomStart = f.left + margin;
     layout.bottomEnd = f.right - margin;
 
-    bool textLabels = false;
-    for (const TChartSeries* s : state.series) {
-        textLabels = textLabels || s->HasAnyLabel();
-    }
-    auto inBottomRange = [&](double x) {
-        const double tolerance = (bottomRange.max - bottomRange.min) * 1e-9;
-        return x >= bottomRange.min - tolerance && x <= bottomRange.max + tolerance;
-    };
-    std::vector<LabelCandidate> candidates;
-    std::vector<TextItem> candidateItems;
-    std::vector<int> candidateIndexes;
-    const int firstLabel = state.bottomRange ? 0 : firstIndex;
-    const int lastLabel = state.bottomRange ? pointCount - 1 : lastIndex;
-    const int labelTop = f.bottom + vo + kBottomLabelGap;
-    for (int i = firstLabel; i <= lastLabel; ++i) {
-        const TChartSeries* source = nullptr;
-        for (const TChartSeries* s : state.series) {
-            if (s->Count() > i) {
-                source = s;
-                break;
-            }
-        }
-        const double x = source->XValues().Value(i);
-        if (!inBottomRange(x)) {
-            continue;
-        }
-        std::string text = textLabels ? source->GetPointLabel(i) : FormatFloat(kAxisLabelFormat, x, state.format);
-        if (text.empty()) {
-            continue;
-        }
-        const int tw = metrics.textWidth(text);
-        const int centre = layout.xOf(x);
-        candidates.push_back({centre, tw});
-        candidateItems.push_back({std::move(text), QRect(centre - tw / 2, labelTop, tw, lineHeight),
-                                  labelTop + metrics.ascent(), QColor(0, 0, 0)});
-        candidateIndexes.push_back(i);
-    }
-    const std::vector<bool> drawn = SeparateLabels(candidates);
-    for (std::size_t i = 0; i < drawn.size(); ++i) {
-        if (drawn[i]) {
-            layout.bottomLabels.push_back(std::move(candidateItems[i]));
-            layout.bottomLabelIndexes.push_back(candidateIndexes[i]);
-        }
-    }
+    PlaceBottomLabels(state, state.bottomRange ? 0 : firstIndex, state.bottomRange ? pointCount - 1 : lastIndex,
+                      metrics, layout);
 
-    // 11. Bars and lines stay inside the 3-D box (its right and bottom edge pixels included).
-    layout.clip = QPolygon({at(f.left, f.bottom, 0) + QPoint(0, 1), at(f.left, f.top, 0), at(f.left, f.top, depth),
-                            at(f.right, f.top, depth) + QPoint(1, 0), at(f.right, f.bottom, depth) + QPoint(1, 1),
-                            at(f.right, f.bottom, 0) + QPoint(1, 1)});
+    layout.bottomAxisLine.reset();
+    if (settings.BottomAxis.Axis.Visible) {
+        layout.bottomAxisLine = ColorRect{QRect(f.left, f.bottom + layout.vertOffset, f.right - f.left + 1, 2),
+                                          ToQColor(settings.BottomAxis.Axis.Color)};
+    }
+}
 
-    // 7.–9. Series, the first in the back slice; each with its marks.
+SeriesDrawing LayoutSeries(const TChartSeries& series, int slicesInFront, const FormatSettings& format,
+                           const ChartFontMetrics& metrics, const ChartLayout& layout) {
+    SeriesDrawing drawing;
+    drawing.zFront = slicesInFront * layout.slice;
+    drawing.zBack = drawing.zFront + layout.slice;
+    SeriesShapes shapes(layout, drawing);
+    series.Accept(shapes);
+    drawing.marks = LayoutMarks(series, drawing.zFront, format, metrics, layout);
+    return drawing;
+}
+
+std::vector<BarItem> LayoutBars(const TBarSeries& series, int zFront, int zBack, const ChartLayout& layout) {
+    std::vector<BarItem> bars;
+    const int zero = layout.yOf(0.0);
     const int halfBar = layout.barWidth / 2;
-    for (std::size_t si = 0; si < state.series.size(); ++si) {
-        const TChartSeries& s = *state.series[si];
-        SeriesDrawing drawing;
-        drawing.zFront = (seriesSlices - 1 - static_cast<int>(si)) * d;
-        drawing.zBack = drawing.zFront + d;
-        const int zf = drawing.zFront;
-        const int zb = drawing.zBack;
-        if (const auto* bars = dynamic_cast<const TBarSeries*>(&s)) {
-            const int zero = layout.yOf(0.0);
-            const std::optional<QColor> pen =
-                bars->BarPen().Visible ? std::optional<QColor>(ToQColor(bars->BarPen().Color)) : std::nullopt;
-            for (int i = 0; i < s.Count(); ++i) {
-                const QColor color = ToQColor(s.ValueColor(i));
-                const int x = layout.xOf(s.XValues().Value(i));
-                const int yv = layout.yOf(s.YValues().Value(i));
-                const int l = x - halfBar;
-                const int r = x + halfBar;
-                const int t = std::min(yv, zero);
-                const int b = std::max(yv, zero);
-                BarItem bar;
-                bar.index = i;
-                if (zb > zf) {
-                    bar.side = {QPolygon({at(r, t, zf), at(r, t, zb), at(r, b, zb), at(r, b, zf)}),
-                                bars->Dark3D() ? Darken(color, 128) : color, pen};
-                    bar.top = {QPolygon({at(l, t, zf), at(l, t, zb), at(r, t, zb), at(r, t, zf)}),
-                               bars->Dark3D() ? Darken(color, 64) : color, pen};
-                }
-                const bool gradient = bars->BarStyle() == TBarStyle::bsRectGradient;
-                bar.front = {QPolygon({at(l, t, zf), at(r, t, zf), at(r, b, zf), at(l, b, zf)}),
-                             gradient ? std::nullopt : std::optional<QColor>(color), pen};
-                if (gradient) {
-                    const QPoint corner = at(l, t, zf);
-                    // Inside the outline on every side, so the box's black edge stays visible around it.
-                    const QRect inner = pen ? QRect(corner.x() + 1, corner.y() + 1, r - l - 1, b - t - 1)
-                                            : QRect(corner.x(), corner.y(), r - l, b - t);
-                    bar.gradient = GradientBands(inner, kWhite, color);
-                }
-                drawing.bars.push_back(std::move(bar));
-            }
-        } else if (const auto* line = dynamic_cast<const TLineSeries*>(&s)) {
-            const std::optional<QColor> pen =
-                line->LinePen().Visible ? std::optional<QColor>(ToQColor(line->LinePen().Color)) : std::nullopt;
-            for (int i = 1; i < s.Count(); ++i) {
-                const int x0 = layout.xOf(s.XValues().Value(i - 1));
-                const int y0 = layout.yOf(s.YValues().Value(i - 1));
-                const int x1 = layout.xOf(s.XValues().Value(i));
-                const int y1 = layout.yOf(s.YValues().Value(i));
-                const QColor color = ToQColor(s.ValueColor(i));
-                // Steeper than the 45 degrees of the depth offsets: the ribbon's underside faces the viewer.
-                const bool steep = y0 - y1 > x1 - x0;
-                drawing.ribbons.push_back({QPolygon({at(x0, y0, zf), at(x1, y1, zf), at(x1, y1, zb), at(x0, y0, zb)}),
-                                           line->Dark3D() && steep ? Darken(color, 64) : color, pen});
-            }
+    const std::optional<QColor> pen = PenColor(series.BarPen());
+    const bool gradient = series.BarStyle() == TBarStyle::bsRectGradient;
+    auto at = [&layout](int x, int y, int z) { return At(layout, x, y, z); };
+    for (int i = 0; i < series.Count(); ++i) {
+        const QColor color = ToQColor(series.ValueColor(i));
+        const int x = layout.xOf(series.XValues().Value(i));
+        const int yv = layout.yOf(series.YValues().Value(i));
+        const int l = x - halfBar;
+        const int r = x + halfBar;
+        const int t = std::min(yv, zero);
+        const int b = std::max(yv, zero);
+        BarItem bar;
+        bar.index = i;
+        if (zBack > zFront) {
+            bar.side = {QPolygon({at(r, t, zFront), at(r, t, zBack), at(r, b, zBack), at(r, b, zFront)}),
+                        series.Dark3D() ? Darken(color, 128) : color, pen};
+            bar.top = {QPolygon({at(l, t, zFront), at(l, t, zBack), at(r, t, zBack), at(r, t, zFront)}),
+                       series.Dark3D() ? Darken(color, 64) : color, pen};
         }
-        if (s.Marks().Visible) {
-            const int markW = metrics.textWidth("W");
-            for (int i = 0; i < s.Count(); ++i) {
-                const double xValue = s.XValues().Value(i);
-                if (!inBottomRange(xValue)) {
-                    continue;
-                }
-                const double yValue = s.YValues().Value(i);
-                const std::string text = s.Marks().Style == TSeriesMarksStyle::smsLabel && s.HasPointLabel(i)
-                                             ? s.GetPointLabel(i)
-                                             : FormatFloat(s.ValueFormat(), yValue, state.format);
-                const std::vector<std::string> lines = SplitLines(text);
-                int textW = 0;
-                for (const std::string& ln : lines) {
-                    textW = std::max(textW, metrics.textWidth(ln));
-                }
-                const QPoint anchor = at(layout.xOf(xValue), layout.yOf(yValue), zf);
-                const int boxW = textW + markW + 2;
-                const int boxH = static_cast<int>(lines.size()) * lineHeight + 2;
-                const int boxBottom = anchor.y() - s.Marks().ArrowLength;
-                MarkItem mark;
-                mark.index = i;
-                mark.connector = QLine(anchor, QPoint(anchor.x(), boxBottom));
-                mark.connectorColor = ToQColor(s.Marks().ArrowColor);
-                mark.box = QRect(anchor.x() - boxW / 2, boxBottom - boxH + 1, boxW, boxH);
-                mark.back = ToQColor(s.Marks().BackColor);
-                mark.frame = QColor(0, 0, 0);
-                for (std::size_t k = 0; k < lines.size(); ++k) {
-                    const int lw = metrics.textWidth(lines[k]);
-                    const int ly = mark.box.y() + 1 + static_cast<int>(k) * lineHeight;
-                    mark.lines.push_back({lines[k], QRect(mark.box.x() + (boxW - lw) / 2, ly, lw, lineHeight),
-                                          ly + metrics.ascent(), QColor(0, 0, 0)});
-                }
-                drawing.marks.push_back(std::move(mark));
-            }
+        bar.front = {QPolygon({at(l, t, zFront), at(r, t, zFront), at(r, b, zFront), at(l, b, zFront)}),
+                     gradient ? std::nullopt : std::optional<QColor>(color), pen};
+        if (gradient) {
+            const QPoint corner = at(l, t, zFront);
+            // Inside the outline on every side, so the box's black edge stays visible around it.
+            const QRect inner = pen ? QRect(corner.x() + 1, corner.y() + 1, r - l - 1, b - t - 1)
+                                    : QRect(corner.x(), corner.y(), r - l, b - t);
+            bar.gradient = GradientBands(inner, kWhite, color);
         }
-        layout.series.push_back(std::move(drawing));
+        bars.push_back(std::move(bar));
     }
-    return layout;
+    return bars;
+}
+
+std::vector<Face> LayoutRibbon(const TLineSeries& series, int zFront, int zBack, const ChartLayout& layout) {
+    std::vector<Face> ribbon;
+    const std::optional<QColor> pen = PenColor(series.LinePen());
+    auto at = [&layout](int x, int y, int z) { return At(layout, x, y, z); };
+    for (int i = 1; i < series.Count(); ++i) {
+        const int x0 = layout.xOf(series.XValues().Value(i - 1));
+        const int y0 = layout.yOf(series.YValues().Value(i - 1));
+        const int x1 = layout.xOf(series.XValues().Value(i));
+        const int y1 = layout.yOf(series.YValues().Value(i));
+        const QColor color = ToQColor(series.ValueColor(i));
+        // Steeper than the 45 degrees of the depth offsets: the ribbon's underside faces the viewer.
+        const bool steep = y0 - y1 > x1 - x0;
+        ribbon.push_back({QPolygon({at(x0, y0, zFront), at(x1, y1, zFront), at(x1, y1, zBack), at(x0, y0, zBack)}),
+                          series.Dark3D() && steep ? Darken(color, 64) : color, pen});
+    }
+    return ribbon;
+}
+
+std::vector<MarkItem> LayoutMarks(const TChartSeries& series, int z, const FormatSettings& format,
+                                  const ChartFontMetrics& metrics, const ChartLayout& layout) {
+    std::vector<MarkItem> marks;
+    const TSeriesMarks& style = series.Marks();
+    if (!style.Visible) {
+        return marks;
+    }
+    const int lineHeight = metrics.lineHeight();
+    const int markW = metrics.textWidth("W");
+    for (int i = 0; i < series.Count(); ++i) {
+        const double xValue = series.XValues().Value(i);
+        if (!InRange(layout.bottomRange, xValue)) {
+            continue;
+        }
+        const double yValue = series.YValues().Value(i);
+        const std::string text = style.Style == TSeriesMarksStyle::smsLabel && series.HasPointLabel(i)
+                                     ? series.GetPointLabel(i)
+                                     : FormatFloat(series.ValueFormat(), yValue, format);
+        const std::vector<std::string> lines = SplitLines(text);
+        int textW = 0;
+        for (const std::string& line : lines) {
+            textW = std::max(textW, metrics.textWidth(line));
+        }
+        const QPoint anchor = At(layout, layout.xOf(xValue), layout.yOf(yValue), z);
+        const int boxW = textW + markW + 2;
+        const int boxH = static_cast<int>(lines.size()) * lineHeight + 2;
+        const int boxBottom = anchor.y() - style.ArrowLength;
+        MarkItem mark;
+        mark.index = i;
+        mark.connector = QLine(anchor, QPoint(anchor.x(), boxBottom));
+        mark.connectorColor = ToQColor(style.ArrowColor);
+        mark.box = QRect(anchor.x() - boxW / 2, boxBottom - boxH + 1, boxW, boxH);
+        mark.back = ToQColor(style.BackColor);
+        mark.frame = QColor(0, 0, 0);
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            const int lw = metrics.textWidth(lines[k]);
+            const int ly = mark.box.y() + 1 + static_cast<int>(k) * lineHeight;
+            mark.lines.push_back({lines[k], QRect(mark.box.x() + (boxW - lw) / 2, ly, lw, lineHeight),
+                                  ly + metrics.ascent(), QColor(0, 0, 0)});
+        }
+        marks.push_back(std::move(mark));
+    }
+    return marks;
 }
 
 } // namespace hourlink

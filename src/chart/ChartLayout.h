@@ -158,7 +158,47 @@ struct ChartLayout {
     [[nodiscard]] double yValueAt(int y) const;
 };
 
+// Lays out the whole picture by taking the steps below in their order.
 [[nodiscard]] ChartLayout ComputeChartLayout(const ChartState& state, QSize size, const ChartFontMetrics& metrics);
+
+// The steps of the layout. Each fills its own members of the layout from the settings and from what the steps
+// before it filled, so each can be tried on a layout prepared by hand.
+
+// The panel: its size, background, bevels and border ring, and the area the margins leave inside them.
+void LayoutPanel(const ChartSettings& settings, QSize size, ChartLayout& layout);
+// The title's lines at the top of the area. Answers the y where the 3-D box may begin below them.
+[[nodiscard]] int LayoutTitle(const TChartTitle& title, const ChartFontMetrics& metrics, ChartLayout& layout);
+
+// A label of the value axis with its advance width.
+struct ValueLabel {
+    double value = 0.0;
+    std::string text;
+    int width = 0;
+};
+// The 3-D box between the title and the bottom labels: the front plane, the depth of the slices, the value
+// axis's range and step, and the clip of the series. Answers the value labels the box was made to hold.
+[[nodiscard]] std::vector<ValueLabel> LayoutBox(const ChartState& state, int boxTop, const ChartFontMetrics& metrics,
+                                                ChartLayout& layout);
+// The back wall and, when the box has depth, the left wall and the floor.
+void LayoutWalls(const ChartSettings& settings, ChartLayout& layout);
+// The grid along the left wall and across the back wall, the value labels and the left axis line.
+void LayoutLeftAxis(const ChartSettings& settings, const std::vector<ValueLabel>& labels,
+                    const ChartFontMetrics& metrics, ChartLayout& layout);
+// The first page of points along the bottom: its range, the slot and bar width, the labels that keep clear of
+// one another, and the bottom axis line.
+void LayoutBottomAxis(const ChartState& state, const ChartFontMetrics& metrics, ChartLayout& layout);
+// One series, `slicesInFront` depth slices behind the front plane: its shapes by its kind, then its marks.
+[[nodiscard]] SeriesDrawing LayoutSeries(const TChartSeries& series, int slicesInFront, const FormatSettings& format,
+                                         const ChartFontMetrics& metrics, const ChartLayout& layout);
+// The shapes of each kind of series between the depths zFront and zBack.
+[[nodiscard]] std::vector<BarItem> LayoutBars(const TBarSeries& series, int zFront, int zBack,
+                                              const ChartLayout& layout);
+[[nodiscard]] std::vector<Face> LayoutRibbon(const TLineSeries& series, int zFront, int zBack,
+                                             const ChartLayout& layout);
+// The boxes above the points inside the bottom range, standing on the series' front plane at depth z; none
+// when the series' marks are hidden.
+[[nodiscard]] std::vector<MarkItem> LayoutMarks(const TChartSeries& series, int z, const FormatSettings& format,
+                                                const ChartFontMetrics& metrics, const ChartLayout& layout);
 
 // Depth of one series' slice: round(plotWidth × percent × 0.001), halves to even.
 [[nodiscard]] int DepthSlice(int plotWidth, int chart3DPercent);

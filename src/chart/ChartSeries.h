@@ -32,6 +32,17 @@ struct TChartPen {
     bool operator==(const TChartPen&) const = default;
 };
 
+class TBarSeries;
+class TLineSeries;
+
+// Hands a series over as its own kind, so code that treats bars and lines differently needs no cast.
+class SeriesVisitor {
+public:
+    virtual ~SeriesVisitor() = default;
+    virtual void Visit(const TBarSeries& series) = 0;
+    virtual void Visit(const TLineSeries& series) = 0;
+};
+
 // The points of one series: X and Y values, an optional label and a colour per point. Every change tells the
 // owning chart, which only marks itself for repainting, so many changes in one handler give one paint.
 class TChartSeries {
@@ -80,6 +91,9 @@ public:
     // Called after every change; the chart installs its redraw request here.
     void SetChangeHandler(std::function<void()> handler) { m_onChange = std::move(handler); }
 
+    // Calls the visitor's Visit for this series' kind.
+    virtual void Accept(SeriesVisitor& visitor) const = 0;
+
 protected:
     explicit TChartSeries(TColor seriesColor) : m_seriesColor(seriesColor) {}
     void Changed() const;
@@ -109,6 +123,7 @@ enum class TBarStyle {
 class TBarSeries final : public TChartSeries {
 public:
     explicit TBarSeries(TColor seriesColor = clRed) : TChartSeries(seriesColor) {}
+    void Accept(SeriesVisitor& visitor) const override { visitor.Visit(*this); }
 
     [[nodiscard]] TBarStyle BarStyle() const { return m_barStyle; }
     void SetBarStyle(TBarStyle style);
@@ -131,6 +146,7 @@ private:
 class TLineSeries final : public TChartSeries {
 public:
     explicit TLineSeries(TColor seriesColor = clRed) : TChartSeries(seriesColor) {}
+    void Accept(SeriesVisitor& visitor) const override { visitor.Visit(*this); }
 
     // Segments rising more steeply than 45 degrees darkened by 64.
     [[nodiscard]] bool Dark3D() const { return m_dark3D; }

@@ -377,5 +377,289 @@ TEST_F(LayoutTest, MarkBoxesStandEightPixelsAboveTheirPoints) {
     EXPECT_EQ(marks[1].lines[0].text, "0:30:00");
 }
 
+// The steps of the layout, each on a layout prepared by hand.
+
+struct PanelCase {
+    const char* name;
+    QSize size;
+    int marginRight;
+    QRect area;
+};
+class PanelStep : public ::testing::TestWithParam<PanelCase> {};
+
+TEST_P(PanelStep, AreaLiesInsideTheBorderAndThePercentMargins) {
+    ChartSettings settings = WeekLook();
+    settings.MarginRight = GetParam().marginRight;
+    ChartLayout layout;
+    LayoutPanel(settings, GetParam().size, layout);
+    EXPECT_EQ(layout.size, GetParam().size);
+    EXPECT_EQ(layout.area, GetParam().area);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, PanelStep,
+    ::testing::Values(PanelCase{"MainWindow", QSize(553, 297), 10, QRect(18, 13, 478, 271)}, // 553 × 3 % = 16.59
+                      PanelCase{"NoRightMargin", QSize(553, 297), 0, QRect(18, 13, 533, 271)},
+                      PanelCase{"Tiny", QSize(10, 10), 10, QRect(2, 2, 5, 6)}, // 10 % of 10 is 1 on the right only
+                      PanelCase{"Empty", QSize(0, 0), 10, QRect(2, 2, -4, -4)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PanelStep, PlainColourOrGradientUnderBevelsAndRing) {
+    ChartSettings settings = WeekLook();
+    ChartLayout layout;
+    LayoutPanel(settings, QSize(553, 297), layout);
+    EXPECT_EQ(layout.background.size(), 256u);
+    // Two lowered bevels of two rows with the ring of two between them.
+    ASSERT_EQ(layout.frame.size(), 8u + 4u + 8u);
+    EXPECT_EQ(layout.frame[0], (ColorRect{QRect(0, 0, 552, 1), QColor(128, 128, 128)}));
+    EXPECT_EQ(layout.frame[8], (ColorRect{QRect(2, 2, 549, 2), QColor(192, 192, 192)}));
+
+    settings.Gradient.Visible = false;
+    settings.Color = clAqua;
+    settings.BevelOuter = TPanelBevel::bvNone;
+    LayoutPanel(settings, QSize(553, 297), layout);
+    EXPECT_EQ(layout.background, (std::vector<ColorRect>{{QRect(0, 0, 553, 297), QColor(0, 255, 255)}}))
+        << "a second run replaces what the first one laid out";
+    ASSERT_EQ(layout.frame.size(), 4u + 8u);
+    EXPECT_EQ(layout.frame[0].rect, QRect(0, 0, 553, 2)) << "without the outer bevel the ring starts at the edge";
+}
+
+struct TitleCase {
+    TAlignment alignment;
+    int x;
+};
+class TitleStep : public ::testing::TestWithParam<TitleCase> {};
+
+TEST_P(TitleStep, LinesAlignedInsideTheAreaAndTheBoxBelowThem) {
+    FixedMetrics metrics;
+    TChartTitle title;
+    title.SetAlignment(GetParam().alignment);
+    ChartLayout layout;
+    layout.area = QRect(18, 13, 478, 271);
+    EXPECT_EQ(LayoutTitle(title, metrics, layout), 13) << "no title: the box starts at the area's top, no gap";
+    EXPECT_TRUE(layout.title.empty());
+    title.Text().Add("ab ");
+    title.Text().Add("ab ");
+    EXPECT_EQ(LayoutTitle(title, metrics, layout), 13 + 2 * 13 + 2);
+    ASSERT_EQ(layout.title.size(), 2u);
+    EXPECT_EQ(layout.title[1].box, QRect(GetParam().x, 13 + 13, 18, 13));
+    EXPECT_EQ(layout.title[1].baseline, 13 + 13 + 10);
+}
+
+// The line is 18 wide with its blank, half a "W" is 3.
+INSTANTIATE_TEST_SUITE_P(Alignments, TitleStep,
+                         ::testing::Values(TitleCase{TAlignment::taLeftJustify, 18 + 3},
+                                           TitleCase{TAlignment::taRightJustify, 496 - 3 - 18},
+                                           TitleCase{TAlignment::taCenter, (18 + 496 - 18) / 2}));
+
+TEST_F(LayoutTest, BoxStepMakesRoomForTheWidestValueLabelAndTheDepth) {
+    Fill({1, 2, 3, 4, 5, 6, 7});
+    ChartState state;
+    state.settings = &settings;
+    state.title = &title;
+    state.series = {&bars, &line};
+    ChartLayout layout;
+    layout.area = QRect(18, 13, 478, 271);
+    const std::vector<ValueLabel> labels = LayoutBox(state, 40, metrics, layout);
+    ASSERT_FALSE(labels.empty());
+    int widest = 0;
+    for (const ValueLabel& label : labels) {
+        widest = std::max(widest, label.width);
+        EXPECT_EQ(label.width, metrics.textWidth(label.text));
+        const double steps = label.value / layout.leftStep;
+        EXPECT_DOUBLE_EQ(steps, std::round(steps)) << label.text << " stands on a step";
+    }
+    EXPECT_EQ(layout.front.left, 18 + widest + 4);
+    EXPECT_EQ(layout.plotWidth, 496 - layout.front.left);
+    EXPECT_EQ(layout.slice, DepthSlice(layout.plotWidth, 15));
+    EXPECT_EQ(layout.depth, 2 * layout.slice);
+    EXPECT_EQ(layout.front.right, 496 - layout.depth);
+    EXPECT_EQ(layout.front.top, 40 + layout.depth);
+    EXPECT_EQ(layout.front.bottom, 284 - 13 - 2 - 3) << "a line of labels, their gap and the offset below";
+    EXPECT_EQ(layout.leftStep, AxisStep(7.0, layout.front.bottom - layout.front.top, 13));
+    EXPECT_EQ(layout.clip.boundingRect(), QRect(layout.front.left, layout.front.top - layout.depth + 3,
+                                                layout.front.right - layout.front.left + layout.depth + 2,
+                                                layout.front.bottom - layout.front.top + layout.depth + 2));
+
+    // A zoomed value axis keeps its range; a flat chart has no depth; a box with no room still has one row.
+    state.leftRange = AxisRange{2.0, 4.0};
+    settings.View3D = false;
+    layout.area = QRect(18, 13, 478, 20);
+    const std::vector<ValueLabel> zoomed = LayoutBox(state, 40, metrics, layout);
+    EXPECT_EQ(layout.leftRange, (AxisRange{2.0, 4.0}));
+    ASSERT_EQ(zoomed.size(), 2u) << "one row of room: a step of the whole range";
+    EXPECT_EQ(zoomed[0].text, "2");
+    EXPECT_EQ(zoomed[1].text, "4");
+    EXPECT_EQ(layout.depth, 0);
+    EXPECT_EQ(layout.front.right, 496);
+    EXPECT_EQ(layout.front.bottom, 41);
+    EXPECT_EQ(layout.front.top, 40);
+}
+
+// A box laid out by hand: front plane 100 … 300 × 50 … 250 with one slice of 10 behind it, values 0 … 10 up
+// (y = 250 − 20 v) and points 0 … 4 along the bottom (x = 120 + 40 i), bars 20 wide, everything 3 lower.
+ChartLayout HandBox() {
+    ChartLayout layout;
+    layout.front = {100, 50, 300, 250};
+    layout.slice = 10;
+    layout.depth = 10;
+    layout.vertOffset = 3;
+    layout.leftRange = {0.0, 10.0};
+    layout.bottomRange = {0.0, 4.0};
+    layout.bottomStart = 120;
+    layout.bottomEnd = 280;
+    layout.barWidth = 20;
+    return layout;
+}
+
+TEST(WallsStep, BackWallAtTheFullDepthLeftWallAndFloorOnlyWithDepth) {
+    ChartSettings settings;
+    settings.BackWallColor = clGray;
+    ChartLayout layout = HandBox();
+    LayoutWalls(settings, layout);
+    ASSERT_EQ(layout.walls.size(), 3u);
+    EXPECT_EQ(layout.walls[0].polygon,
+              QPolygon({QPoint(110, 43), QPoint(310, 43), QPoint(310, 243), QPoint(110, 243)}));
+    EXPECT_EQ(layout.walls[0].fill, QColor(128, 128, 128));
+    EXPECT_EQ(layout.walls[1].polygon,
+              QPolygon({QPoint(100, 53), QPoint(110, 43), QPoint(110, 243), QPoint(100, 253)}));
+    EXPECT_EQ(layout.walls[2].polygon,
+              QPolygon({QPoint(100, 253), QPoint(110, 243), QPoint(310, 243), QPoint(300, 253)}));
+    EXPECT_EQ(layout.walls[2].outline, QColor(0, 0, 0));
+
+    settings.WallPen.Visible = false;
+    layout.depth = 0;
+    LayoutWalls(settings, layout);
+    ASSERT_EQ(layout.walls.size(), 1u);
+    EXPECT_EQ(layout.walls[0].polygon.boundingRect(), QRect(100, 53, 201, 201));
+    EXPECT_FALSE(layout.walls[0].outline.has_value());
+}
+
+TEST(LeftAxisStep, LabelsRightAlignedBeforeTheAxisGridOnlyWhenVisible) {
+    FixedMetrics metrics;
+    ChartSettings settings;
+    ChartLayout layout = HandBox();
+    const std::vector<ValueLabel> labels{{0.0, "0", 6}, {5.0, "5", 6}, {10.0, "10", 12}};
+    LayoutLeftAxis(settings, labels, metrics, layout);
+    ASSERT_EQ(layout.leftLabels.size(), 3u);
+    EXPECT_EQ(layout.leftLabels[2].box, QRect(100 - 4 - 12, 50 + 3 - 6, 12, 13));
+    EXPECT_EQ(layout.leftLabels[1].box, QRect(100 - 4 - 6, 150 + 3 - 6, 6, 13));
+    EXPECT_EQ(layout.leftLabels[1].baseline, 150 + 3 - 6 + 10);
+    ASSERT_EQ(layout.grid.size(), 3u);
+    EXPECT_EQ(layout.grid[1].points, QPolygon({QPoint(100, 153), QPoint(110, 143), QPoint(310, 143)}));
+    EXPECT_EQ(layout.grid[1].style, LineStyle::Solid);
+    EXPECT_EQ(layout.leftAxisLine, (ColorRect{QRect(99, 53, 2, 201), QColor(0, 0, 0)}));
+
+    settings.LeftAxis.Grid.Visible = false;
+    settings.LeftAxis.Axis.Visible = false;
+    LayoutLeftAxis(settings, labels, metrics, layout);
+    EXPECT_TRUE(layout.grid.empty());
+    EXPECT_EQ(layout.leftLabels.size(), 3u) << "labels stay without a grid";
+    EXPECT_FALSE(layout.leftAxisLine.has_value());
+}
+
+TEST_F(LayoutTest, BottomAxisStepTakesTheBarWidthOfTheFirstBarSeriesWhereverItStands) {
+    Fill({1, 2, 3, 4, 5, 6, 7});
+    bars.SetBarWidthPercent(50);
+    ChartState state;
+    state.settings = &settings;
+    state.title = &title;
+    state.series = {&line, &bars};
+    ChartLayout layout = HandBox();
+    LayoutBottomAxis(state, metrics, layout);
+    EXPECT_EQ(layout.slot, 200 / 8);
+    EXPECT_EQ(layout.barWidth, 12) << "12.5 rounds to even 12; the default 70 % would give 18";
+    EXPECT_EQ(layout.bottomStart, 112);
+    EXPECT_EQ(layout.bottomEnd, 288);
+    EXPECT_EQ(layout.bottomLabels.front().box.y(), 250 + 3 + 2);
+    EXPECT_FALSE(layout.bottomAxisLine.has_value());
+
+    // Without bars the points reach the ends; zoomed, the slot follows the zoom and labels only the range.
+    state.series = {&line};
+    state.bottomRange = AxisRange{1.0, 3.0};
+    settings.BottomAxis.Axis.Visible = true;
+    LayoutBottomAxis(state, metrics, layout);
+    EXPECT_EQ(layout.barWidth, 0);
+    EXPECT_EQ(layout.slot, 100);
+    EXPECT_EQ(layout.bottomStart, 100);
+    EXPECT_EQ(layout.bottomLabelIndexes, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(layout.bottomAxisLine, (ColorRect{QRect(100, 253, 201, 2), QColor(0, 0, 0)}));
+
+    // Points with no text of their own are labelled with their X values.
+    line.Clear();
+    line.Add(1.0);
+    line.Add(2.0);
+    state.bottomRange.reset();
+    LayoutBottomAxis(state, metrics, layout);
+    ASSERT_EQ(layout.bottomLabels.size(), 2u);
+    EXPECT_EQ(layout.bottomLabels[1].text, "1");
+}
+
+TEST_F(LayoutTest, SeriesStepLaysOutEachKindInItsOwnSlice) {
+    Fill({5, 2, 1, 1, 1});
+    const ChartLayout layout = HandBox();
+    const SeriesDrawing back = LayoutSeries(bars, 1, {}, metrics, layout);
+    EXPECT_EQ(back.zFront, 10);
+    EXPECT_EQ(back.zBack, 20);
+    EXPECT_EQ(back.bars.size(), 5u);
+    EXPECT_TRUE(back.ribbons.empty());
+    EXPECT_TRUE(back.marks.empty()) << "the bars' marks are hidden";
+    const SeriesDrawing front = LayoutSeries(line, 0, {}, metrics, layout);
+    EXPECT_EQ(front.zFront, 0);
+    EXPECT_EQ(front.zBack, 10);
+    EXPECT_TRUE(front.bars.empty());
+    EXPECT_EQ(front.ribbons.size(), 4u);
+    EXPECT_EQ(front.marks.size(), 5u);
+}
+
+TEST_F(LayoutTest, BarsStandFromZeroEitherWayAndHaveNoDepthFacesInAFlatSlice) {
+    bars.Add(5.0);
+    bars.Add(-2.0);
+    const ChartLayout layout = HandBox();
+    const std::vector<BarItem> boxes = LayoutBars(bars, 0, 10, layout);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].front.polygon,
+              QPolygon({QPoint(110, 153), QPoint(130, 153), QPoint(130, 253), QPoint(110, 253)}));
+    EXPECT_EQ(boxes[0].side.polygon,
+              QPolygon({QPoint(130, 153), QPoint(140, 143), QPoint(140, 243), QPoint(130, 253)}));
+    EXPECT_EQ(boxes[1].front.polygon.boundingRect(), QRect(150, 253, 21, 41)) << "from zero down to -2";
+    EXPECT_EQ(boxes[1].index, 1);
+
+    const std::vector<BarItem> flat = LayoutBars(bars, 0, 0, layout);
+    EXPECT_TRUE(flat[0].side.polygon.isEmpty());
+    EXPECT_TRUE(flat[0].top.polygon.isEmpty());
+    EXPECT_EQ(flat[0].front, boxes[0].front);
+}
+
+TEST_F(LayoutTest, RibbonRunsFromPointToPointThroughTheSlice) {
+    line.Add(1.0);
+    line.Add(1.0);
+    const std::vector<Face> ribbon = LayoutRibbon(line, 10, 20, HandBox());
+    ASSERT_EQ(ribbon.size(), 1u);
+    EXPECT_EQ(ribbon[0].polygon, QPolygon({QPoint(130, 223), QPoint(170, 223), QPoint(180, 213), QPoint(140, 213)}));
+    EXPECT_TRUE(LayoutRibbon(TLineSeries(), 0, 10, HandBox()).empty());
+}
+
+TEST_F(LayoutTest, MarksOnlyInsideTheBottomRangeOneLineOfTextPerLine) {
+    for (int i = 0; i < 6; ++i) {
+        line.Add(5.0, i == 2 ? "a\nbb" : "");
+    }
+    const std::vector<MarkItem> marks = LayoutMarks(line, 10, {}, metrics, HandBox());
+    ASSERT_EQ(marks.size(), 5u) << "point 5 lies right of the range";
+    EXPECT_EQ(marks[4].index, 4);
+    const MarkItem& two = marks[2];
+    EXPECT_EQ(two.connector, QLine(QPoint(210, 143), QPoint(210, 135)));
+    EXPECT_EQ(two.box, QRect(210 - 10, 135 - 28 + 1, 12 + 6 + 2, 2 * 13 + 2));
+    ASSERT_EQ(two.lines.size(), 2u);
+    EXPECT_EQ(two.lines[0].box, QRect(200 + 7, 109, 6, 13)) << "each line centred in the box";
+    EXPECT_EQ(two.lines[1].box, QRect(200 + 4, 122, 12, 13));
+    EXPECT_EQ(marks[0].lines[0].text, "5") << "no label: the value";
+
+    TSeriesMarks hidden = line.Marks();
+    hidden.Visible = false;
+    line.SetMarks(hidden);
+    EXPECT_TRUE(LayoutMarks(line, 10, {}, metrics, HandBox()).empty());
+}
+
 } // namespace
 } // namespace hourlink
