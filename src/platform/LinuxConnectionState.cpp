@@ -1,7 +1,5 @@
 #include "platform/LinuxConnectionState.h"
 
-#include <array>
-#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <net/if.h>
@@ -13,34 +11,24 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/PosixFile.h"
+
 namespace hourlink {
 namespace {
 
 constexpr unsigned kRouteUp = 0x0001;     // RTF_UP
 constexpr unsigned kRouteReject = 0x0200; // RTF_REJECT
 
-// Reads a small /proc file whole; empty when it cannot be read.
+// A routing table this large is not one we need to read to the end.
+constexpr std::size_t kMaxTableBytes = (1u << 20) + 4096;
+
+// Reads a small /proc file whole; empty when it cannot be opened, and what was read before a failing read.
 std::string ReadSmallFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return {};
-    }
+    const FileDescriptor file = OpenFile(path, O_RDONLY);
     std::string text;
-    std::array<char, 4096> buffer{};
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        text.append(buffer.data(), static_cast<std::size_t>(n));
-        if (text.size() > (1u << 20)) {
-            break; // a routing table this large is not one we need to read to the end
-        }
+    if (file.Valid()) {
+        (void)ReadToEnd(file.Get(), text, kMaxTableBytes);
     }
-    ::close(fd);
     return text;
 }
 

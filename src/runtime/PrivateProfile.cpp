@@ -6,90 +6,29 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
+
+#include "runtime/PosixFile.h"
 
 namespace hourlink {
 namespace {
 
-// RAII for a POSIX file descriptor.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    [[nodiscard]] int Get() const { return m_fd; }
-    [[nodiscard]] bool Valid() const { return m_fd >= 0; }
-    // Closes now and tells whether the close went well; a failing close can mean lost data.
-    bool Close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0 || errno == EINTR;
-    }
-
-private:
-    int m_fd;
-};
-
-int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
-    int fd = -1;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
 // The whole file, or nothing when it cannot be read; errno tells why.
 std::optional<std::string> ReadWholeFile(const std::string& fileName) {
     // Non-blocking, so a pipe or device in the file's place cannot hold the program up.
-    const Descriptor file(OpenRetrying(fileName.c_str(), O_RDONLY | O_NONBLOCK));
+    const FileDescriptor file = OpenFile(fileName, O_RDONLY | O_NONBLOCK);
     struct stat st {};
     if (!file.Valid() || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     std::string content;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return std::nullopt;
-        }
-        if (n == 0) {
-            return content;
-        }
-        content.append(buffer, static_cast<std::size_t>(n));
+    if (const int err = ReadToEnd(file.Get(), content); err != 0) {
+        errno = err;
+        return std::nullopt;
     }
+    return content;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// A CR counts as a blank at the edges of names and values: a last line ended by a lone CR must not
-// carry it into its value.
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
@@ -244,44 +183,6 @@ std::string ResolvedTarget(const std::string& fileName) {
     return resolved;
 }
 
-std::string DirectoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Replaces `target` by a file holding `content`: written beside it, flushed to the disk, then renamed
-// over it, so a crash or a full disk leaves either the old file or the new one, never half of one.
-bool ReplaceFile(const std::string& target, const std::string& content, std::optional<mode_t> mode) {
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        fd = OpenRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    Descriptor file(fd);
-    if (!file.Valid()) {
-        return false;
-    }
-    const bool written = (!mode || ::fchmod(file.Get(), *mode) == 0) && WriteAll(file.Get(), content) &&
-                         ::fsync(file.Get()) == 0 && file.Close() && ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!written) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // Makes the rename itself durable; the new content is in place whatever this answers.
-    const Descriptor directory(OpenRetrying(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY));
-    if (directory.Valid()) {
-        ::fsync(directory.Get());
-    }
-    return true;
-}
-
 } // namespace
 
 std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
@@ -324,7 +225,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         }
         // Renaming over a file needs only the folder's permission; a file the user may not write
         // stays as it is, as it would with a write in place.
-        if (const Descriptor probe(OpenRetrying(target.c_str(), O_WRONLY | O_NONBLOCK)); !probe.Valid()) {
+        if (const FileDescriptor probe = OpenFile(target, O_WRONLY | O_NONBLOCK); !probe.Valid()) {
             return false;
         }
         std::optional<std::string> existing = ReadWholeFile(target);
@@ -378,7 +279,9 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         out += entry;
         out += newline;
     }
-    return ReplaceFile(target, out, mode);
+    // Written beside the file and renamed over it, so a crash or a full disk leaves either the old file
+    // or the new one, never half of one.
+    return ReplaceFileContent(target, out, mode);
 }
 
 } // namespace hourlink

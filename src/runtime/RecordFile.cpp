@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/Errors.h"
+#include "runtime/PosixFile.h"
 
 namespace hourlink {
 namespace {
@@ -49,46 +50,29 @@ ConnectionRecord Decode(const unsigned char* in) {
     return ConnectionRecord{GetLE(in), GetLE(in + 8)};
 }
 
-// Reads up to `size` bytes at `offset`, retrying interrupted and partial reads; returns the bytes read.
+// Reads up to `size` bytes at `offset`; returns the bytes read, fewer only at the end of the file.
 std::int64_t ReadAt(int fd, unsigned char* buffer, std::int64_t size, std::int64_t offset) {
-    std::int64_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, buffer + done, static_cast<size_t>(size - done), offset + done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            Fail(IoOperation::Read, errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        done += n;
+    const IoResult got = ReadFullyAt(fd, buffer, static_cast<std::size_t>(size), offset);
+    if (got.error != 0) {
+        Fail(IoOperation::Read, got.error);
     }
-    return done;
+    return static_cast<std::int64_t>(got.done);
 }
 
 } // namespace
 
-RecordFile::RecordFile(const std::string& name, Mode mode) {
-    const int flags = O_RDWR | O_CLOEXEC | (mode == Mode::CreateOrTruncate ? O_CREAT | O_TRUNC : 0);
-    do {
-        m_fd = ::open(name.c_str(), flags, 0666);
-    } while (m_fd < 0 && errno == EINTR);
-    if (m_fd < 0) {
+RecordFile::RecordFile(const std::string& name, Mode mode)
+    : m_file(OpenFile(name, O_RDWR | (mode == Mode::CreateOrTruncate ? O_CREAT | O_TRUNC : 0), 0666)) {
+    if (!m_file.Valid()) {
         Fail(mode == Mode::OpenExisting ? IoOperation::OpenExisting : IoOperation::Create, errno);
     }
 }
 
-RecordFile::~RecordFile() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-}
+RecordFile::~RecordFile() = default;
 
 std::int64_t RecordFile::ByteSize() const {
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0) {
+    if (::fstat(m_file.Get(), &st) != 0) {
         Fail(IoOperation::Seek, errno);
     }
     return st.st_size;
@@ -111,7 +95,7 @@ void RecordFile::Seek(std::int64_t recordIndex) {
 
 ConnectionRecord RecordFile::Read() {
     std::array<unsigned char, kRecordSize> buffer{};
-    if (ReadAt(m_fd, buffer.data(), kRecordSize, m_position) < kRecordSize) {
+    if (ReadAt(m_file.Get(), buffer.data(), kRecordSize, m_position) < kRecordSize) {
         throw EInOutError(IoCode::ReadBeyondEnd);
     }
     m_position += kRecordSize;
@@ -131,7 +115,8 @@ void RecordFile::ReadAllBlocks(const std::function<void(std::span<const Connecti
     std::vector<unsigned char> buffer(kBlockRecords * kRecordSize);
     std::vector<ConnectionRecord> records(kBlockRecords);
     for (;;) {
-        const std::int64_t got = ReadAt(m_fd, buffer.data(), static_cast<std::int64_t>(buffer.size()), m_position);
+        const std::int64_t got =
+            ReadAt(m_file.Get(), buffer.data(), static_cast<std::int64_t>(buffer.size()), m_position);
         const std::int64_t whole = got / kRecordSize;
         for (std::int64_t i = 0; i < whole; ++i) {
             records[static_cast<std::size_t>(i)] = Decode(buffer.data() + i * kRecordSize);
@@ -158,25 +143,18 @@ void RecordFile::Write(std::span<const ConnectionRecord> records) {
         PutLE(buffer.data() + i * kRecordSize + 8, records[i].end);
     }
     const auto size = static_cast<std::int64_t>(buffer.size());
-    std::int64_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(m_fd, buffer.data() + done, static_cast<size_t>(size - done), m_position + done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            const int err = errno;
-            // A write at the end of the file that stopped part way leaves no half record behind.
-            struct stat st {};
-            if (done % kRecordSize != 0 && ::fstat(m_fd, &st) == 0 && st.st_size == m_position + done) {
-                (void)::ftruncate(m_fd, m_position + done - done % kRecordSize);
-            }
-            Fail(IoOperation::Write, err);
+    const IoResult written = WriteFullyAt(m_file.Get(), buffer.data(), buffer.size(), m_position);
+    if (written.error != 0) {
+        const auto done = static_cast<std::int64_t>(written.done);
+        // A write at the end of the file that stopped part way leaves no half record behind.
+        struct stat st {};
+        if (done % kRecordSize != 0 && ::fstat(m_file.Get(), &st) == 0 && st.st_size == m_position + done) {
+            (void)::ftruncate(m_file.Get(), m_position + done - done % kRecordSize);
         }
-        if (n == 0) {
-            throw EInOutError(IoCode::DiskFull);
-        }
-        done += n;
+        Fail(IoOperation::Write, written.error);
+    }
+    if (written.done < buffer.size()) {
+        throw EInOutError(IoCode::DiskFull);
     }
     m_position += size;
 }
@@ -184,7 +162,7 @@ void RecordFile::Write(std::span<const ConnectionRecord> records) {
 void RecordFile::ReadBlock(std::int64_t first, std::span<ConnectionRecord> out) const {
     std::vector<unsigned char> buffer(out.size() * kRecordSize);
     const auto size = static_cast<std::int64_t>(buffer.size());
-    if (ReadAt(m_fd, buffer.data(), size, first * kRecordSize) < size) {
+    if (ReadAt(m_file.Get(), buffer.data(), size, first * kRecordSize) < size) {
         throw EInOutError(IoCode::ReadBeyondEnd);
     }
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -193,16 +171,14 @@ void RecordFile::ReadBlock(std::int64_t first, std::span<ConnectionRecord> out) 
 }
 
 void RecordFile::Sync() {
-    if (::fsync(m_fd) != 0) {
-        Fail(IoOperation::Flush, errno);
+    if (const int err = SyncFile(m_file.Get()); err != 0) {
+        Fail(IoOperation::Flush, err);
     }
 }
 
 void RecordFile::Close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0 && errno != EINTR) {
-        Fail(IoOperation::Close, errno);
+    if (const int err = m_file.Close(); err != 0) {
+        Fail(IoOperation::Close, err);
     }
 }
 

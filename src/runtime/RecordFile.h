@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/DateTime.h"
+#include "runtime/PosixFile.h"
 
 namespace hourlink {
 
@@ -60,10 +61,10 @@ public:
     // Closes the file, reporting a failing close; the destructor closes without reporting.
     void Close();
     // The open descriptor, for identity checks (fstat); -1 once closed.
-    [[nodiscard]] int Descriptor() const { return m_fd; }
+    [[nodiscard]] int Descriptor() const { return m_file.Get(); }
 
 private:
-    int m_fd = -1;
+    FileDescriptor m_file;
     std::int64_t m_position = 0;
 };
 

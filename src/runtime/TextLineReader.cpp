@@ -5,9 +5,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <unistd.h>
 
 #include "runtime/Errors.h"
+#include "runtime/PosixFile.h"
 
 namespace hourlink {
 namespace {
@@ -21,43 +21,34 @@ constexpr int kPipeWaitMs = 2000;
 
 class ReadOnlyFile {
 public:
-    explicit ReadOnlyFile(const std::string& name) {
-        do {
-            // Without O_NONBLOCK a pipe of that name with no writer would hang the caller here, and one
-            // with an idle writer at the first read; so a pipe either has its data now or fails.
-            m_fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        } while (m_fd < 0 && errno == EINTR);
-        if (m_fd < 0) {
+    // Without O_NONBLOCK a pipe of that name with no writer would hang the caller here, and one with an
+    // idle writer at the first read; so a pipe either has its data now or fails.
+    explicit ReadOnlyFile(const std::string& name) : m_file(OpenFile(name, O_RDONLY | O_NONBLOCK)) {
+        if (!m_file.Valid()) {
             throw EInOutError(IoCodeFromErrno(errno, IoOperation::OpenExisting));
         }
     }
-    ~ReadOnlyFile() { ::close(m_fd); }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
     // Bytes read into `buffer`, 0 at the end of the file.
     std::size_t Read(char* buffer, std::size_t size) {
         for (;;) {
-            const ssize_t n = ::read(m_fd, buffer, size);
+            const ssize_t n = ReadSome(m_file.Get(), buffer, size);
             if (n >= 0) {
                 return static_cast<std::size_t>(n);
             }
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                // A pipe whose writer is slow: wait a little, then give up rather than hang the window.
-                pollfd wait{m_fd, POLLIN, 0};
-                if (::poll(&wait, 1, kPipeWaitMs) > 0) {
-                    continue;
-                }
-                throw EInOutError(IoCode::ReadFault);
-            }
-            if (errno != EINTR) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
                 throw EInOutError(IoCodeFromErrno(errno, IoOperation::Read));
+            }
+            // A pipe whose writer is slow: wait a little, then give up rather than hang the window.
+            pollfd wait{m_file.Get(), POLLIN, 0};
+            if (::poll(&wait, 1, kPipeWaitMs) <= 0) {
+                throw EInOutError(IoCode::ReadFault);
             }
         }
     }
 
 private:
-    int m_fd = -1;
+    FileDescriptor m_file;
 };
 
 // Index of the first CR or Ctrl-Z in block[from, to), or `to`.

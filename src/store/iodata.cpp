@@ -1,12 +1,8 @@
 #include "store/iodata.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "runtime/Dialogs.h"
 #include "runtime/Errors.h"
+#include "runtime/PosixFile.h"
 
 namespace hourlink {
 namespace {
@@ -18,16 +14,6 @@ constexpr double kEndOfCalendar = 2958466.0;
 // Written first under this name and renamed to the scratch name only when complete and on disk, so a
 // temp.tmp that exists is always a whole copy.
 constexpr const char* kPartialScratchName = "temp.tmp.part";
-
-// Makes a rename in the working directory durable. Failing here loses nothing that is not already
-// safe in the old or the new file, so it is not reported.
-void SyncWorkingDirectory() {
-    const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
-    }
-}
 
 } // namespace
 
@@ -89,8 +75,11 @@ bool ConnectionLog::CompactDatabase() {
             // A newest record that holds no date cannot say what is old: counting back from it would
             // throw away every record before it, so nothing is pruned.
             if (last.start < kEndOfCalendar && first.start < cutoff) {
-                try {
-                    RecordFile scratch(kPartialScratchName, RecordFile::Mode::CreateOrTruncate);
+                // A half-written copy must never replace the log: until it is complete and on disk it
+                // stays under its partial name, and a failure removes it.
+                FileReplacement scratchCopy(kPartialScratchName, kScratchName);
+                {
+                    RecordFile scratch(scratchCopy.Temporary(), RecordFile::Mode::CreateOrTruncate);
                     std::vector<ConnectionRecord> kept;
                     kept.reserve(LogIndex::kBlockRecords);
                     log.Seek(0);
@@ -106,14 +95,8 @@ bool ConnectionLog::CompactDatabase() {
                     scratch.Write(kept);
                     scratch.Sync();
                     scratch.Close();
-                } catch (...) {
-                    // A half-written copy must never replace the log.
-                    std::remove(kPartialScratchName);
-                    throw;
                 }
-                if (std::rename(kPartialScratchName, kScratchName) != 0) {
-                    const int err = errno;
-                    std::remove(kPartialScratchName);
+                if (const int err = scratchCopy.Commit(); err != 0) {
                     throw EInOutError(IoCodeFromErrno(err, IoOperation::Rename));
                 }
                 rewritten = true;
@@ -124,9 +107,7 @@ bool ConnectionLog::CompactDatabase() {
     if (FileExists(kScratchName)) {
         // One atomic step: a crash leaves either the old log or the new one. A failure is not reported
         // and the scratch file stays for the next start.
-        if (std::rename(kScratchName, kFileName) == 0) {
-            SyncWorkingDirectory();
-        }
+        (void)RenameDurably(kScratchName, kFileName);
     }
     return rewritten;
 }
