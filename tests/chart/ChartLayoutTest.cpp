@@ -235,6 +235,7 @@ TEST_F(LayoutTest, AllZeroStillShowsFloorFlatBarsAndZeroLabels) {
     EXPECT_EQ(layout.walls.size(), 3u);
     EXPECT_EQ(layout.bottomLabels.size(), 7u);
     EXPECT_EQ(layout.series[1].marks.size(), 7u);
+    ASSERT_EQ(layout.series[0].bars.size(), 7u);
     for (const BarItem& bar : layout.series[0].bars) {
         const QRect face = bar.front.polygon.boundingRect();
         EXPECT_EQ(face.height(), 1) << "no height";
