@@ -264,6 +264,7 @@ TEST_F(Chart1Test, AtRatioTwoTheRulesHoldInLogicalPixelsAndTextsUseDevicePixels)
     std::vector<TextItem> texts = layout.title;
     texts.insert(texts.end(), layout.bottomLabels.begin(), layout.bottomLabels.end());
     texts.insert(texts.end(), layout.leftLabels.begin(), layout.leftLabels.end());
+    ASSERT_GE(texts.size(), 2u + 7u + 2u) << "the title's two lines, seven bar labels and the axis labels";
     for (const TextItem& t : texts) {
         bool fine = false;
         for (int y = t.box.top(); y <= t.box.bottom() && !fine; ++y) {
