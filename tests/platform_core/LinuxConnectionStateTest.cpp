@@ -126,9 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
                   true}),
     [](const ::testing::TestParamInfo<QueryCase>& info) { return std::string(info.param.name); });
 
-using ConnectedStateTestBase = hourlink::testing::InTempDir;
+using KernelInterfaceQuery = hourlink::testing::InTempDir;
 
-TEST_F(ConnectedStateTestBase, AnInterfaceTheKernelDoesNotKnowIsNoConnection) {
+TEST_F(KernelInterfaceQuery, AnInterfaceTheKernelDoesNotKnowIsNoConnection) {
     std::ofstream(m_dir.Path() / "route") << kV4Header << V4Default("hlnone0");
     std::ofstream(m_dir.Path() / "ipv6_route") << V6Default("hlnone0");
     LinuxConnectionState state(m_dir.Path().string());
