@@ -75,25 +75,6 @@ void BM_DayConnectedTime_NewWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_DayConnectedTime_NewWindow)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
-// One tick while recording: probe, today's time from the log, the view's callbacks.
-void BM_RecordingTick(benchmark::State& state) {
-    BenchFolder folder;
-    bench::WriteFlappingLog(ConnectionLog::kFileName, state.range(0), kNow);
-    SilentDialogs dialogs;
-    ConnectionLog log(dialogs);
-    FakeConnectionState connection;
-    connection.SetUp(true);
-    ManualClock clock(kNow);
-    NoView view;
-    ConnectionRecorder recorder(connection, log, clock, view);
-    benchmark::DoNotOptimize(log.DayConnectedTime(DateOf(kNow), 0.0)); // the start-up's read
-    for (auto _ : state) {
-        clock.AdvanceSeconds(1.0);
-        recorder.Tick();
-    }
-}
-BENCHMARK(BM_RecordingTick)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
-
 // One tick with no connection, asking the real system.
 void BM_IdleTick_RealProbe(benchmark::State& state) {
     BenchFolder folder;

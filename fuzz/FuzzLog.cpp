@@ -1,11 +1,13 @@
 // The connection log under fuzzed file contents: the windowed sums against a plain reference sum,
 // the one-pass sums against the one-window sums, the kept summary across an append, and the pruning
 // against the subsequence it must keep.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -175,25 +177,41 @@ void CheckSums(ConnectionLog& log, const std::vector<Window>& windows, const std
     }
 }
 
+// The pruning rule as the program states it, written from that statement. L is the start of the last
+// record in the file (the newest one while the log is in time order) and the cutoff is L - 20 days. The
+// log is rewritten when its first record started before the cutoff, and then keeps, in their order,
+// the records that started after it. A last record without a date (not a number, infinite, or past
+// 9999-12-31) gives nothing to count back from: the log stays as it is.
+struct PruneExpectation {
+    bool rewrite = false;
+    std::vector<ConnectionRecord> kept;
+};
+
+PruneExpectation ByTheRule(const std::vector<ConnectionRecord>& records) {
+    if (records.empty()) {
+        return {};
+    }
+    const double last = records.back().start;
+    if (!std::isfinite(last) || last >= kEndOfCalendar) {
+        return {};
+    }
+    const double cutoff = last - 20.0;
+    PruneExpectation expected;
+    expected.rewrite = records.front().start < cutoff;
+    std::copy_if(records.begin(), records.end(), std::back_inserter(expected.kept),
+                 [cutoff](const ConnectionRecord& r) { return r.start > cutoff; });
+    return expected;
+}
+
 // Prunes the log that holds `before` and checks the answer and the files left behind.
 void CheckCompact(ConnectionLog& log, QuietDialogs& dialogs, const std::string& before, bool leftoverScratch) {
     const std::string scratchBefore = leftoverScratch ? ReadFile(kScratch) : std::string();
     const std::vector<ConnectionRecord> records = Decode(before);
     const bool brokenTail = before.size() % kRecordSize != 0;
 
-    bool prune = false;
-    std::vector<ConnectionRecord> kept;
-    if (!records.empty()) {
-        const double cutoff = records.back().start - 20.0;
-        // A newest record past the end of the calendar (9999-12-31), or not a number, holds no date to
-        // count back from, and nothing is pruned.
-        prune = records.back().start < kEndOfCalendar && records.front().start < cutoff;
-        for (const ConnectionRecord& r : records) {
-            if (r.start > cutoff) {
-                kept.push_back(r);
-            }
-        }
-    }
+    const PruneExpectation expected = ByTheRule(records);
+    const bool prune = expected.rewrite;
+    const std::vector<ConnectionRecord>& kept = expected.kept;
 
     bool rewritten = false;
     const int code = ErrorCodeOf([&] { rewritten = log.CompactDatabase(); });

@@ -7,8 +7,9 @@
 #   bench/footprint/footprint.sh [build-dir]
 #
 # FOOTPRINT_SECONDS (60), FOOTPRINT_RECORDS (1000000) and FOOTPRINT_STARTS (5, start-ups of each program
-# whose median is taken) change the run; FOOTPRINT_STRICT=1 makes a FAIL the exit status. The recording
-# half needs root for the network namespace and is skipped without it.
+# whose median is taken) change the run. A missed target (a FAIL) makes the exit status 1, so `make bench`
+# fails with it; FOOTPRINT_STRICT=0 only reports it. The recording half needs root for the network
+# namespace and is skipped without it.
 source "$(dirname "$0")/../../tests/e2e/lib.sh"
 
 build=$(realpath "${1:-build}")
@@ -177,7 +178,8 @@ echo
 echo "Footprint: $(nproc) x $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-40s %12s %12s %10s %12s  %s\n' "" "bare window" "hourlink" "relation" "target" "result"
 printf '%s\n' "${rows[@]}"
-if [ "$failed" -ne 0 ] && [ "${FOOTPRINT_STRICT:-0}" = 1 ]; then
-    exit 1
+if [ "$failed" -ne 0 ]; then
+    echo "a footprint target was missed" >&2
+    [ "${FOOTPRINT_STRICT:-1}" = 0 ] || exit 1
 fi
 exit 0

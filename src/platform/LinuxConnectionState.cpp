@@ -83,6 +83,9 @@ template <class Visit> void ForEachLine(std::string_view text, Visit visit) {
 LinuxConnectionState::LinuxConnectionState(std::string procNet)
     : m_procNet(std::move(procNet)), m_socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
 
+LinuxConnectionState::LinuxConnectionState(std::string procNet, InterfaceFlags interfaceFlags)
+    : m_procNet(std::move(procNet)), m_interfaceFlags(std::move(interfaceFlags)) {}
+
 LinuxConnectionState::~LinuxConnectionState() {
     if (m_socket >= 0) {
         ::close(m_socket);
@@ -117,17 +120,21 @@ std::string LinuxConnectionState::DefaultRouteInterface(const std::string& ipv4R
     return found;
 }
 
-bool LinuxConnectionState::InterfaceRunning(const std::string& name) const {
+std::optional<unsigned> LinuxConnectionState::KernelInterfaceFlags(const std::string& name) const {
     if (m_socket < 0 || name.size() >= IFNAMSIZ) {
-        return false;
+        return std::nullopt;
     }
     ifreq request{};
     std::memcpy(request.ifr_name, name.c_str(), name.size());
     if (::ioctl(m_socket, SIOCGIFFLAGS, &request) != 0) {
-        return false;
+        return std::nullopt;
     }
-    const auto flags = static_cast<unsigned>(request.ifr_flags);
-    return (flags & IFF_UP) != 0 && (flags & IFF_RUNNING) != 0;
+    return static_cast<unsigned short>(request.ifr_flags);
+}
+
+bool LinuxConnectionState::InterfaceRunning(const std::string& name) const {
+    const std::optional<unsigned> flags = m_interfaceFlags ? m_interfaceFlags(name) : KernelInterfaceFlags(name);
+    return flags.has_value() && (*flags & IFF_UP) != 0 && (*flags & IFF_RUNNING) != 0;
 }
 
 bool LinuxConnectionState::InternetGetConnectedState() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/ConnectionState.h"
@@ -11,8 +13,15 @@ namespace hourlink {
 // the network namespace the process runs in; costs a couple of small file reads per call.
 class LinuxConnectionState final : public ConnectionState {
 public:
-    // The folder holding route and ipv6_route; tests point it at prepared files.
+    // The flags of a network interface by name (IFF_UP, IFF_RUNNING, ...); nothing when there is no
+    // such interface or it cannot be asked.
+    using InterfaceFlags = std::function<std::optional<unsigned>(const std::string& name)>;
+
+    // The folder holding route and ipv6_route; tests point it at prepared files. Interfaces are asked
+    // about with SIOCGIFFLAGS in the process's network namespace.
     explicit LinuxConnectionState(std::string procNet = "/proc/net");
+    // The same, asking `interfaceFlags` instead of the kernel about each interface.
+    LinuxConnectionState(std::string procNet, InterfaceFlags interfaceFlags);
     ~LinuxConnectionState() override;
     LinuxConnectionState(const LinuxConnectionState&) = delete;
     LinuxConnectionState& operator=(const LinuxConnectionState&) = delete;
@@ -25,8 +34,10 @@ public:
 
 private:
     [[nodiscard]] bool InterfaceRunning(const std::string& name) const;
+    [[nodiscard]] std::optional<unsigned> KernelInterfaceFlags(const std::string& name) const;
 
     std::string m_procNet;
+    InterfaceFlags m_interfaceFlags;
     int m_socket = -1;
 };
 

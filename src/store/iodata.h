@@ -38,8 +38,11 @@ public:
     // The sums of several windows in one pass over the log; each equals the sum of that window alone.
     [[nodiscard]] std::vector<DateTime> ConnectedTimes(const std::vector<TimeWindow>& windows);
 
-    // Keeps the records that started less than 20 days before the newest one's start; true when the
-    // log was rewritten. Shows "File not found: datatime.dat" when there is no log.
+    // Counts back from the last record in the file, which is the newest one only while the log is in
+    // time order: when the first record started more than 20 days before the last one's start, keeps
+    // the records that started less than 20 days before it (a log {d, d - 30, d + 1} is left as it is,
+    // its 31-day-old record included). A last record holding no date prunes nothing. True when the log
+    // was rewritten. Shows "File not found: datatime.dat" when there is no log.
     bool CompactDatabase();
 
     // The summary of the log kept between calls (exposed for tests and benchmarks).

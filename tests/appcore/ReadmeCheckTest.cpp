@@ -15,6 +15,7 @@
 
 #include "runtime/Errors.h"
 #include "support/OpenPipe.h"
+#include "support/ProcessCounters.h"
 #include "support/TempDir.h"
 
 namespace hourlink {
@@ -105,7 +106,12 @@ void MakeHuge(const std::string& name, const std::string& start) {
 
 TEST_F(ReadmeCheck, HugeFileWithoutLineEndsFails) {
     MakeHuge(kReadmeFileName, "Pellandra Hour Link");
+    const std::optional<std::uint64_t> before = testing::BytesRead();
+    ASSERT_TRUE(before.has_value());
     EXPECT_FALSE(ReadmeCheckPasses());
+    const std::optional<std::uint64_t> after = testing::BytesRead();
+    ASSERT_TRUE(after.has_value());
+    EXPECT_LT(*after - *before, 1u << 20) << "bytes read of a 64 GiB file";
 }
 
 using testing::OpenPipe;

@@ -235,6 +235,7 @@ TEST_F(LayoutTest, AllZeroStillShowsFloorFlatBarsAndZeroLabels) {
     EXPECT_EQ(layout.walls.size(), 3u);
     EXPECT_EQ(layout.bottomLabels.size(), 7u);
     EXPECT_EQ(layout.series[1].marks.size(), 7u);
+    ASSERT_EQ(layout.series[0].bars.size(), 7u);
     for (const BarItem& bar : layout.series[0].bars) {
         const QRect face = bar.front.polygon.boundingRect();
         EXPECT_EQ(face.height(), 1) << "no height";
@@ -247,6 +248,7 @@ TEST_F(LayoutTest, BottomLabelsComeFromTheFirstSeriesEvenWhenEmpty) {
     bars.SetPointLabel(3, "");
     const ChartLayout layout = Lay();
     EXPECT_EQ(layout.bottomLabelIndexes, (std::vector<int>{0, 1, 2, 4, 5, 6}));
+    ASSERT_EQ(layout.bottomLabels.size(), 6u);
     for (const TextItem& t : layout.bottomLabels) {
         EXPECT_EQ(t.text, "1:00:00");
     }
@@ -293,6 +295,7 @@ TEST_F(LayoutTest, LongTwelveHourLabelsAreThinnedOut) {
     ASSERT_LT(spacing, 72) << "the panel must crowd the labels for this test";
     ASSERT_GE(spacing, 39);
     EXPECT_EQ(layout.bottomLabelIndexes, (std::vector<int>{0, 2, 4, 6}));
+    ASSERT_EQ(layout.bottomLabels.size(), 4u);
     for (const TextItem& t : layout.bottomLabels) {
         EXPECT_EQ(t.box.x() + t.box.width() / 2, layout.xOf(layout.bottomLabelIndexes[&t - &layout.bottomLabels[0]]));
     }

@@ -1,6 +1,7 @@
 #include "faults/MountSandbox.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sched.h>
 #include <string>
@@ -14,6 +15,7 @@ namespace hourlink::testing {
 namespace {
 
 bool g_mountsAllowed = false;
+std::string g_refusedBecause = "EnterPrivateMountNamespace was not called";
 constexpr const char* kFillerName = ".filler";
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -38,13 +40,26 @@ std::string SizeOptions(std::uint64_t bytes, std::uint64_t inodes) {
 } // namespace
 
 bool EnterPrivateMountNamespace() {
-    g_mountsAllowed = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
-                      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    g_mountsAllowed = false;
+    if (::geteuid() != 0) {
+        g_refusedBecause = "mounting needs root; running as uid " + std::to_string(::geteuid());
+    } else if (::unshare(CLONE_NEWNS) != 0) {
+        g_refusedBecause = std::string("unshare(CLONE_NEWNS) failed: ") + std::strerror(errno);
+    } else if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        g_refusedBecause = std::string("making / a private mount failed: ") + std::strerror(errno);
+    } else {
+        g_refusedBecause.clear();
+        g_mountsAllowed = true;
+    }
     return g_mountsAllowed;
 }
 
 bool MountsAllowed() {
     return g_mountsAllowed;
+}
+
+std::string MountsRefusedBecause() {
+    return g_refusedBecause;
 }
 
 Sandbox::Sandbox(std::uint64_t bytes, std::uint64_t inodes) : m_path(std::filesystem::current_path() / "disk") {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace hourlink::testing {
 
@@ -12,6 +13,9 @@ bool EnterPrivateMountNamespace();
 
 // Whether EnterPrivateMountNamespace succeeded, that is whether a test may mount.
 [[nodiscard]] bool MountsAllowed();
+
+// Why EnterPrivateMountNamespace failed: the step and the system's error; empty when it worked.
+[[nodiscard]] std::string MountsRefusedBecause();
 
 // A small tmpfs mounted over a fresh folder inside the current working directory, which becomes the
 // new working directory; it is unmounted, with everything mounted inside it, when the object goes.

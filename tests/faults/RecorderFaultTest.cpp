@@ -194,7 +194,7 @@ class GapOnAFullDisk : public testing::InTempDir, public ::testing::WithParamInt
 protected:
     void SetUp() override {
         if (!testing::MountsAllowed()) {
-            GTEST_SKIP() << "mounting a small file system needs root";
+            GTEST_SKIP() << "no private mount namespace: " << testing::MountsRefusedBecause();
         }
         m_disk.emplace(64 * 1024);
     }

@@ -1,6 +1,15 @@
 #include "platform/LinuxConnectionState.h"
 
+#include <fstream>
+#include <map>
+#include <net/if.h>
+#include <optional>
+#include <set>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "support/TempDir.h"
 
 namespace hourlink {
 namespace {
@@ -48,6 +57,81 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LinuxConnectionState, MissingTablesMeanNoConnection) {
     LinuxConnectionState state("/nonexistent-proc-net");
+    EXPECT_FALSE(state.InternetGetConnectedState());
+}
+
+// --- The whole query: route tables from files, interfaces as the kernel would describe them ------------
+
+std::string V4Default(const std::string& iface, const char* flags = "0001") {
+    return iface + "\t00000000\t00000000\t" + flags + "\t0\t0\t0\t00000000\t0\t0\t0\n";
+}
+
+std::string V6Default(const std::string& iface, const char* flags = "00000001") {
+    return "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+           "00000000000000000000000000000000 00000400 00000001 00000000 " +
+           std::string(flags) + " " + iface + "\n";
+}
+
+constexpr unsigned kUpRunning = IFF_UP | IFF_RUNNING;
+
+struct QueryCase {
+    const char* name;
+    std::string v4; // without the header line
+    std::string v6;
+    std::map<std::string, unsigned> interfaces; // the ones that exist, with their flags
+    bool connected;
+};
+
+class ConnectedStateTest : public hourlink::testing::InTempDir, public ::testing::WithParamInterface<QueryCase> {
+protected:
+    LinuxConnectionState MakeState() {
+        std::ofstream(m_dir.Path() / "route") << kV4Header << GetParam().v4;
+        std::ofstream(m_dir.Path() / "ipv6_route") << GetParam().v6;
+        return LinuxConnectionState(m_dir.Path().string(), [this](const std::string& name) -> std::optional<unsigned> {
+            asked.push_back(name);
+            const auto it = GetParam().interfaces.find(name);
+            return it == GetParam().interfaces.end() ? std::nullopt : std::optional<unsigned>(it->second);
+        });
+    }
+    std::vector<std::string> asked;
+};
+
+TEST_P(ConnectedStateTest, AnswersFromTheRoutesAndTheInterfaces) {
+    LinuxConnectionState state = MakeState();
+    EXPECT_EQ(state.InternetGetConnectedState(), GetParam().connected);
+    // Loopback is never a way out, whatever it says about itself.
+    EXPECT_EQ(std::set<std::string>(asked.begin(), asked.end()).count("lo"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Query, ConnectedStateTest,
+    ::testing::Values(
+        QueryCase{"UpAndRunning", V4Default("v0"), "", {{"v0", kUpRunning}}, true},
+        QueryCase{"UpWithoutCarrier", V4Default("v0"), "", {{"v0", IFF_UP}}, false},
+        QueryCase{"RunningButDown", V4Default("v0"), "", {{"v0", IFF_RUNNING}}, false},
+        QueryCase{"InterfaceGone", V4Default("v0"), "", {}, false},
+        QueryCase{"LoopbackRoute", V4Default("lo"), "", {{"lo", kUpRunning | IFF_LOOPBACK}}, false},
+        QueryCase{"RejectRoute", V4Default("v0", "0201"), "", {{"v0", kUpRunning}}, false},
+        QueryCase{"RouteNotUp", V4Default("v0", "0000"), "", {{"v0", kUpRunning}}, false},
+        QueryCase{"NoDefaultRoute", "", "", {{"v0", kUpRunning}}, false},
+        QueryCase{"Ipv6Only", "", V6Default("wlan0"), {{"wlan0", kUpRunning}}, true},
+        QueryCase{"Ipv6OnlyDown", "", V6Default("wlan0"), {{"wlan0", IFF_UP}}, false},
+        QueryCase{"Ipv6RejectOnly", "", V6Default("wlan0", "00200201"), {{"wlan0", kUpRunning}}, false},
+        QueryCase{
+            "Ipv4DownIpv6Up", V4Default("eth0"), V6Default("wlan0"), {{"eth0", IFF_UP}, {"wlan0", kUpRunning}}, true},
+        QueryCase{"SecondDefaultRouteRunning",
+                  V4Default("eth0") + V4Default("wwan0"),
+                  "",
+                  {{"eth0", 0}, {"wwan0", kUpRunning}},
+                  true}),
+    [](const ::testing::TestParamInfo<QueryCase>& info) { return std::string(info.param.name); });
+
+using KernelInterfaceQuery = hourlink::testing::InTempDir;
+
+TEST_F(KernelInterfaceQuery, AnInterfaceTheKernelDoesNotKnowIsNoConnection) {
+    std::ofstream(m_dir.Path() / "route") << kV4Header << V4Default("hlnone0");
+    std::ofstream(m_dir.Path() / "ipv6_route") << V6Default("hlnone0");
+    LinuxConnectionState state(m_dir.Path().string());
     EXPECT_FALSE(state.InternetGetConnectedState());
 }
 

@@ -1,6 +1,7 @@
 #include "runtime/PrivateProfile.h"
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -256,9 +257,14 @@ class TinyDisk {
 public:
     explicit TinyDisk(const fs::path& where) : m_where(where) {
         fs::create_directory(where);
-        static const bool kPrivate =
-            ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        m_mounted = kPrivate && ::mount("none", where.c_str(), "tmpfs", 0, "size=4k") == 0;
+        static const std::string kPrivateRefused = EnterPrivateMounts();
+        if (!kPrivateRefused.empty()) {
+            m_refused = kPrivateRefused;
+        } else if (::mount("none", where.c_str(), "tmpfs", 0, "size=4k") != 0) {
+            m_refused = std::string("mounting a tmpfs failed: ") + std::strerror(errno);
+        } else {
+            m_mounted = true;
+        }
     }
     ~TinyDisk() {
         if (m_mounted) {
@@ -268,16 +274,30 @@ public:
     TinyDisk(const TinyDisk&) = delete;
     TinyDisk& operator=(const TinyDisk&) = delete;
     [[nodiscard]] bool Mounted() const { return m_mounted; }
+    // What failed when the disk is not mounted.
+    [[nodiscard]] const std::string& RefusedBecause() const { return m_refused; }
 
 private:
+    // Empty when the process now has mounts of its own; else what failed.
+    static std::string EnterPrivateMounts() {
+        if (::unshare(CLONE_NEWNS) != 0) {
+            return std::string("unshare(CLONE_NEWNS) failed: ") + std::strerror(errno);
+        }
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            return std::string("making / a private mount failed: ") + std::strerror(errno);
+        }
+        return {};
+    }
+
     fs::path m_where;
     bool m_mounted = false;
+    std::string m_refused;
 };
 
 TEST_F(Profile, FullDiskLeavesTheFileUntouched) {
     const TinyDisk disk("disk");
     if (!disk.Mounted()) {
-        GTEST_SKIP() << "no permission to mount a tmpfs here";
+        GTEST_SKIP() << disk.RefusedBecause();
     }
     const std::string before = "[SETTINGS]\nTime limit=AUP 1\n";
     WriteBytes("disk/hour_link.ini", before);

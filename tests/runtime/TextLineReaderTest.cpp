@@ -14,6 +14,7 @@
 
 #include "runtime/Errors.h"
 #include "support/OpenPipe.h"
+#include "support/ProcessCounters.h"
 #include "support/TempDir.h"
 
 namespace hourlink {
@@ -104,9 +105,16 @@ TEST_F(TextLines, HugeLineWithoutEndIsScannedWithinBoundedMemory) {
         }
         out << "\r\nsecond\r\n";
     }
+    ASSERT_TRUE(testing::ResetPeakResident());
+    const std::optional<std::uint64_t> before = testing::PeakResidentKiB();
+    ASSERT_TRUE(before.has_value());
     const hourlink::TextLines read = ReadTextLines(kReadme, 2, 24, OverlongLine::Skip);
+    const std::optional<std::uint64_t> peak = testing::PeakResidentKiB();
+    ASSERT_TRUE(peak.has_value());
     EXPECT_TRUE(read.overlong);
     EXPECT_THAT(read.lines, ElementsAre(std::string(24, 'x'), "second"));
+    // Holding the 64 MiB line would raise the peak by at least that much.
+    EXPECT_LT(*peak - *before, 8u * 1024u) << "KiB added to the peak resident size";
 }
 
 TEST_F(TextLines, ZeroLinesReadsNothing) {

@@ -13,6 +13,7 @@
 #include "chart/ChartPainter.h"
 #include "chart/TChart.h"
 #include "runtime/Errors.h"
+#include "stats/Chart1Sample.h"
 #include "stats/ChartView.h"
 #include "stats/SevenDayChart.h"
 #include "support/FakeDialogs.h"
@@ -21,9 +22,8 @@
 namespace hourlink {
 namespace {
 
-const DateTime kWednesdayTen = EncodeDateTime(2024, 3, 13, 10, 0, 0);
-// A realistic week, hours per day, oldest first; day 2 without a connection, day 5 the tallest.
-const std::vector<double> kWeekHours = {1.5, 3.25, 0.0, 5.75, 2.0, 8.5, 4.1};
+const DateTime kWednesdayTen = testing::kSampleNow;
+const std::vector<double>& kWeekHours = testing::kSampleWeekHours;
 
 QColor Pixel(const QImage& image, QPoint p) {
     return image.pixelColor(p);
@@ -56,11 +56,7 @@ bool ColorIn(const QImage& image, const QRect& rect, const QColor& color) {
 class Chart1Test : public testing::InTempDir {
 protected:
     Chart1Test() : view(ConfigureChart1(chart)) {
-        std::vector<DateTime> sums;
-        for (double h : kWeekHours) {
-            sums.push_back(h / 24.0);
-        }
-        ApplySevenDays(chart, view.SerieGiorno, view.SerieMedia, ComputeSevenDays(sums, kWednesdayTen, {}));
+        testing::ShowSampleWeek(chart, view);
         layout = chart.Layout();
         image = chart.Render();
         vo = layout.vertOffset;
@@ -223,14 +219,6 @@ TEST_F(Chart1Test, BottomLabelsAreTheBarTimes) {
               (std::vector<std::string>{"1:30:00", "3:15:00", "0:00:00", "5:45:00", "2:00:00", "8:30:00", "4:06:00"}));
 }
 
-TEST_F(Chart1Test, WritesThePictureWhenAsked) {
-    const char* path = std::getenv("HOURLINK_CHART_PNG");
-    if (path == nullptr) {
-        GTEST_SKIP() << "set HOURLINK_CHART_PNG to a file name to get the picture";
-    }
-    ASSERT_TRUE(image.save(path));
-}
-
 TEST_F(Chart1Test, RebuildFromTheLog) {
     testing::FakeDialogs dialogs;
     ConnectionLog log(dialogs);
@@ -276,6 +264,7 @@ TEST_F(Chart1Test, AtRatioTwoTheRulesHoldInLogicalPixelsAndTextsUseDevicePixels)
     std::vector<TextItem> texts = layout.title;
     texts.insert(texts.end(), layout.bottomLabels.begin(), layout.bottomLabels.end());
     texts.insert(texts.end(), layout.leftLabels.begin(), layout.leftLabels.end());
+    ASSERT_GE(texts.size(), 2u + 7u + 2u) << "the title's two lines, seven bar labels and the axis labels";
     for (const TextItem& t : texts) {
         bool fine = false;
         for (int y = t.box.top(); y <= t.box.bottom() && !fine; ++y) {

@@ -28,10 +28,9 @@ TEST_F(SimpleTimerTest, TicksEveryIntervalWithItsDataUntilStopped) {
     EXPECT_FALSE(timer->Active());
     EXPECT_TRUE(timer->Start(100));
     EXPECT_TRUE(timer->Active());
-    EXPECT_EQ(timer->Interval(), 100U);
+    EXPECT_EQ(platform.runningTimerCount(), 1U);
     platform.advanceTime(350);
-    ASSERT_EQ(ticks.size(), 3U);
-    EXPECT_EQ(ticks[0], &target);
+    EXPECT_EQ(ticks, (std::vector<TObject*>{&target, &target, &target}));
 
     EXPECT_TRUE(timer->Start(40)); // a running timer starts over with the new interval
     platform.advanceTime(40);
@@ -39,6 +38,7 @@ TEST_F(SimpleTimerTest, TicksEveryIntervalWithItsDataUntilStopped) {
 
     EXPECT_TRUE(timer->Stop());
     EXPECT_FALSE(timer->Active());
+    EXPECT_EQ(platform.runningTimerCount(), 0U);
     platform.advanceTime(1000);
     EXPECT_EQ(ticks.size(), 4U);
     EXPECT_FALSE(timer->Stop());

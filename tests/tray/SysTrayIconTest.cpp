@@ -739,6 +739,7 @@ TEST_F(SysTrayIconTest, ARemovedListOrMenuIsForgotten) {
     tray->SetIconList(list.get());
     tray->SetIconIndex(1);
     tray->SetPopupMenu(menu.get());
+    tray->SetCycleInterval(100);
     tray->SetCycleIcons(true);
 
     list.reset();
@@ -746,7 +747,13 @@ TEST_F(SysTrayIconTest, ARemovedListOrMenuIsForgotten) {
     EXPECT_EQ(tray->IconList(), nullptr);
     EXPECT_EQ(tray->IconIndex(), 0);
     EXPECT_EQ(tray->PopupMenu(), nullptr);
-    platform.advanceTime(100); // cycling without a list does nothing
+    // A cycle tick without a list has nothing to show: no step, no request.
+    log.clear();
+    platform.clearRequests();
+    platform.advanceTime(300);
+    EXPECT_EQ(log, std::vector<std::string>{});
+    EXPECT_EQ(tray->IconIndex(), 0);
+    EXPECT_TRUE(platform.requests().empty());
     notify(WM_RBUTTONDOWN);
     EXPECT_TRUE(platform.menusShown().empty());
 }
