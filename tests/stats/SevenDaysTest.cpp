@@ -84,11 +84,11 @@ TEST_F(SevenDaysTest, MissingLogGivesZerosEverywhere) {
     EXPECT_EQ(f.titleLines[0], "ieri               oggi       ");
 }
 
-TEST_F(SevenDaysTest, ADayOfTwentyFiveHoursShowsOnlyTheTimeBeyondWholeDays) {
+TEST_F(SevenDaysTest, ADayOfTwentyFiveHoursIsLabelledWithAllItsHours) {
     const std::vector<DateTime> sums = {0, 0, 0, 0, 0, 0, 25.0 / 24};
     const SevenDayFigures f = ComputeSevenDays(sums, kWednesday, format);
     EXPECT_NEAR(f.hours[6], 25.0, 1e-9);
-    EXPECT_EQ(f.hourLabels[6], "1:00:00");
+    EXPECT_EQ(f.hourLabels[6], "25:00:00");
 }
 
 struct WeekdayRow {
