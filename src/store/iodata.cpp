@@ -49,6 +49,72 @@ void ConnectionLog::SaveConnection(DateTime start, DateTime end) {
     }
 }
 
+void ConnectionLog::WriteRunning(RunningRecord& record, DateTime start, DateTime end) {
+    const bool existed = FileExists(kFileName);
+    RecordFile file(kFileName, existed ? RecordFile::Mode::OpenExisting : RecordFile::Mode::CreateOrTruncate);
+    const bool indexed = m_index.ValidFor(IdentityOf(file));
+    const std::int64_t count = file.RecordCount();
+    const auto holdsStart = [&](std::int64_t at) {
+        if (at < 0 || at >= count) {
+            return false;
+        }
+        file.Seek(at);
+        return file.Read().start == start;
+    };
+    std::int64_t at = count;
+    std::optional<ConnectionRecord> replaced;
+    if (record.index && holdsStart(*record.index)) {
+        at = *record.index;
+    } else if (holdsStart(count - 1)) {
+        at = count - 1;
+    }
+    if (at < count) {
+        file.Seek(at);
+        replaced = file.Read();
+    } else {
+        // The log was replaced or cut behind our back: what it held of this connection is gone.
+        record = RunningRecord{};
+    }
+    const ConnectionRecord written{start, end};
+    file.Seek(at);
+    file.Write(written);
+    record.index = at;
+    record.end = end;
+    file.Sync();
+    const FileIdentity after = IdentityOf(file);
+    file.Close();
+    if (indexed) {
+        if (replaced) {
+            m_index.Rewritten(at, *replaced, written, after);
+        } else {
+            m_index.Appended(written, after);
+        }
+    }
+}
+
+bool ConnectionLog::RemoveRunning(const RunningRecord& record, DateTime start) {
+    if (!record.index || !FileExists(kFileName)) {
+        return false;
+    }
+    RecordFile file(kFileName, RecordFile::Mode::OpenExisting);
+    const std::int64_t count = file.RecordCount();
+    // Only the newest whole record is ours to take; a trailing piece after it stays for the next append.
+    if (*record.index != count - 1 || count == 0) {
+        file.Close();
+        return false;
+    }
+    file.Seek(*record.index);
+    if (file.Read().start != start) {
+        file.Close();
+        return false;
+    }
+    m_index.Reset();
+    file.Truncate(*record.index);
+    file.Sync();
+    file.Close();
+    return true;
+}
+
 DateTime ConnectionLog::DayConnectedTime(DateTime day, DateTime offset) {
     return ConnectedTimes({TimeWindow{day + offset, day + 1.0}}).front();
 }
