@@ -572,6 +572,18 @@ TEST_F(AlwaysOnTest, AWeekLongConnectionFillsTheWeekAndAveragesOneHundredFortyFo
     EXPECT_NEAR(form->SerieMedia->GetYValue(6), 144.0 / 7, kTolerance);
 }
 
+TEST_F(AlwaysOnTest, TheListShowsARunningConnectionUpToItsLastCheckpoint) {
+    const auto form = MakeForm();
+    form->show();
+    UpTo(*form, EncodeDateTime(2026, 12, 9, 10, 0, 1));
+    UpTo(*form, EncodeDateTime(2026, 12, 10, 11, 0, 30)); // 25 h 0 min 29 s; checkpointed at 25 h 0 min 1 s
+    form->sbElenco->click();
+    EXPECT_EQ(form->Memo1->toPlainText().toStdString(), "Inizio: 09/12/2026 10:00:01\n"
+                                                        "Fine  : 10/12/2026 11:00:01\n"
+                                                        "Durata: 25:00:00\n"
+                                                        "-----------------------------------");
+}
+
 TEST_F(AlwaysOnTest, AConfirmedCloseTakesTheRunningConnectionsRecordOffTheLog) {
     const DateTime yesterday = EncodeDate(2026, 12, 8);
     WriteLog({{yesterday + 0.25, yesterday + 0.5}});
