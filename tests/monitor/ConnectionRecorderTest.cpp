@@ -332,20 +332,6 @@ TEST_F(CheckpointTest, ALogReplacedBehindItsBackGetsTheWholeConnectionAppended) 
     EXPECT_NEAR(m_recorder.TodayTotal(), 121 * kSecond, kTolerance) << "whole again from the tick after";
 }
 
-TEST_F(CheckpointTest, ALogCutShortGetsItAppendedAtItsNewEnd) {
-    Ticks(true, 1);
-    const DateTime start = m_clock.Now();
-    Ticks(true, 70);
-    Ticks(false, 1);
-    Ticks(true, 1);
-    const DateTime second = m_clock.Now();
-    Ticks(true, 60);
-    fs::resize_file(ConnectionLog::kFileName, 0);
-    Ticks(false, 1);
-    EXPECT_THAT(ReadLog(), ElementsAre(ConnectionRecord{second, m_clock.Now()}));
-    EXPECT_LT(start, second);
-}
-
 TEST_F(CheckpointTest, AFailingCheckpointComesLastKeepsTheConnectionAndTriesAgainAnIntervalLater) {
     Ticks(true, 1);
     const DateTime start = m_clock.Now();

@@ -271,7 +271,6 @@ INSTANTIATE_TEST_SUITE_P(
         RunningCase{"AWriteWhoseFlushFailedIsFoundAsTheNewest", {kOld, kOurs}, std::nullopt, {kOld, kOursLater}, 1},
         RunningCase{"ReplacedLogGetsItAppended", {kOld, kOther}, 1, {kOld, kOther, kOursLater}, 2},
         RunningCase{"LogCutBeforeItsPlaceGetsItAppendedAtTheEnd", {kOld}, 5, {kOld, kOursLater}, 1},
-        RunningCase{"EmptiedLogGetsItAsItsFirstRecord", {}, 3, {kOursLater}, 0},
         RunningCase{"ANegativePlaceIsNoPlace", {kOld}, -1, {kOld, kOursLater}, 1}));
 
 TEST_F(ConnectionLogTest, EmptiedLogFileGetsTheRunningRecordAtItsStart) {
