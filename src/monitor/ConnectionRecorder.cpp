@@ -118,7 +118,7 @@ void ConnectionRecorder::DiscardRunningConnection() {
     if (m_recording) {
         const RunningRecord record = m_record;
         Forget();
-        (void)m_log.RemoveRunning(record, m_connectionStart);
+        m_log.RemoveRunning(record, m_connectionStart);
     }
 }
 

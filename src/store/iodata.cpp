@@ -54,25 +54,24 @@ void ConnectionLog::WriteRunning(RunningRecord& record, DateTime start, DateTime
     RecordFile file(kFileName, existed ? RecordFile::Mode::OpenExisting : RecordFile::Mode::CreateOrTruncate);
     const bool indexed = m_index.ValidFor(IdentityOf(file));
     const std::int64_t count = file.RecordCount();
-    const auto holdsStart = [&](std::int64_t at) {
+    // The record at `at` when it is a whole record holding this connection's start.
+    const auto ours = [&](std::int64_t at) -> std::optional<ConnectionRecord> {
         if (at < 0 || at >= count) {
-            return false;
+            return std::nullopt;
         }
         file.Seek(at);
-        return file.Read().start == start;
+        const ConnectionRecord found = file.Read();
+        return found.start == start ? std::optional<ConnectionRecord>(found) : std::nullopt;
     };
     std::int64_t at = count;
-    std::optional<ConnectionRecord> replaced;
-    if (record.index && holdsStart(*record.index)) {
+    if (record.index && ours(*record.index)) {
         at = *record.index;
-    } else if (holdsStart(count - 1)) {
+    } else if (ours(count - 1)) {
         at = count - 1;
     }
-    if (at < count) {
-        file.Seek(at);
-        replaced = file.Read();
-    } else {
-        // The log was replaced or cut behind our back: what it held of this connection is gone.
+    const std::optional<ConnectionRecord> replaced = ours(at);
+    if (!replaced) {
+        // Not in the log yet, or no more: a log replaced or cut behind our back lost what it held of it.
         record = RunningRecord{};
     }
     const ConnectionRecord written{start, end};
