@@ -103,7 +103,7 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_services(services), m_format(services.format), m_guard(services.dialogs), m_log(services.dialogs),
-      m_recorder(services.connection, m_log, services.clock, *this) {
+      m_recorder(services.connection, m_log, services.clock, *this, ConnectionRecorder::kCheckpointInterval) {
     setWindowTitle(QStringLiteral("Hourlink"));
     setWindowIcon(ApplicationIcon());
     setFont(WindowFont());
@@ -270,6 +270,24 @@ void TMainForm::BtnHelpClick() {
 
 void TMainForm::MainTimerEvent() {
     m_recorder.Tick();
+    // While a connection runs, its live update has done this already.
+    if (!m_recorder.Recording()) {
+        RebuildAtNewDate();
+    }
+}
+
+void TMainForm::RebuildAtNewDate() {
+    // Before the first successful build the refresh tick keeps trying, as it always did.
+    if (m_chartDate && *m_chartDate != Today(m_services.clock)) {
+        UpdateChart();
+    }
+}
+
+std::optional<RunningConnection> TMainForm::Running() const {
+    if (!m_recorder.Recording()) {
+        return std::nullopt;
+    }
+    return RunningConnection{m_recorder.ConnectionStart(), m_recorder.LastCheckpoint()};
 }
 
 DateTime TMainForm::TodayTime() {
@@ -290,6 +308,10 @@ void TMainForm::FormClose(TCloseAction& action) {
         return;
     }
     action = m_services.dialogs.AskYesNo(kCloseCaption, kCloseQuestion) ? TCloseAction::caFree : TCloseAction::caNone;
+    if (action == TCloseAction::caFree) {
+        // The question said the connection is lost: what the checkpoints wrote of it goes too.
+        m_recorder.DiscardRunningConnection();
+    }
 }
 
 void TMainForm::CBoxKeyPress(QChar& key) {
@@ -331,7 +353,9 @@ void TMainForm::sbElencoClick() {
 }
 
 void TMainForm::UpdateChart() {
-    RebuildChart(m_log, m_services.clock, m_format, *Chart1, *SerieGiorno, *SerieMedia);
+    const DateTime today = Today(m_services.clock);
+    RebuildChart(m_log, m_services.clock, m_format, *Chart1, *SerieGiorno, *SerieMedia, Running());
+    m_chartDate = today;
 }
 
 void TMainForm::SetFormatSettings(const FormatSettings& format) {
@@ -348,7 +372,16 @@ void TMainForm::LiveUpdate() {
     SeriesTarget giorno(*SerieGiorno);
     SeriesTarget media(*SerieMedia);
     TrayTarget tray(*SysTrayIcon);
-    hourlink::LiveUpdate({m_recorder.TodayTotal(), CBLimit->isChecked(), m_timeLimit}, giorno, media, tray, m_format);
+    RebuildAtNewDate();
+    LiveUpdateInput input{m_recorder.TodayTotal(), CBLimit->isChecked(), m_timeLimit, {}, {}};
+    if (giorno.Count() >= kLiveSeriesPoints) {
+        const DateTime now = m_services.clock.Now();
+        const std::optional<RunningConnection> running = Running();
+        const std::vector<DateTime> days = LiveSevenDaySums(m_log, now, running);
+        std::copy(days.begin(), days.end(), input.days.begin());
+        input.touched = TouchedDays(now, running);
+    }
+    hourlink::LiveUpdate(input, giorno, media, tray, m_format);
 }
 
 void TMainForm::ConnectionSaved() {
@@ -378,7 +411,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         FormClose(action);
         decided = true;
     });
-    if (!decided || action == TCloseAction::caNone) {
+    // A close the user confirmed goes ahead even when taking the connection off the log failed.
+    if ((!decided && action != TCloseAction::caFree) || action == TCloseAction::caNone) {
         event->ignore();
         return;
     }

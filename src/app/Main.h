@@ -10,6 +10,7 @@
 #include "appcore/StatusLine.h"
 #include "monitor/ConnectionRecorder.h"
 #include "runtime/FormatSettings.h"
+#include "stats/SevenDays.h"
 #include "store/iodata.h"
 
 class QCheckBox;
@@ -74,11 +75,14 @@ public:
     void sbGraficoClick();
     void sbElencoClick();
 
-    // Rebuilds the chart from the log: at start-up, on the refresh tick and when a connection ends.
+    // Rebuilds the chart from the log and the running connection: at start-up, on the refresh tick, when a
+    // connection ends and on the first tick of a new date.
     void UpdateChart();
 
     [[nodiscard]] bool Recording() const { return m_recorder.Recording(); }
     [[nodiscard]] DateTime TodayTotal() const { return m_recorder.TodayTotal(); }
+    // The running connection with what the log holds of it; empty while none is recorded.
+    [[nodiscard]] std::optional<RunningConnection> Running() const;
     [[nodiscard]] bool Created() const { return m_created; }
     // The chosen limit as a fraction of a day, and the settings file it is kept in.
     [[nodiscard]] DateTime TimeLimit() const { return m_timeLimit; }
@@ -131,6 +135,8 @@ private:
     void ConnectionSaved() override;
 
     void CreateTrayIcon();
+    // A chart built on another date has its bars on the wrong days: rebuilt at once.
+    void RebuildAtNewDate();
 
     MainFormServices m_services;
     // Outlives SysTrayIcon, which the destructor releases first.
@@ -142,6 +148,8 @@ private:
     StatusRotation m_statusRotation;
     std::string m_iniFileName;
     DateTime m_timeLimit = 0.0;
+    // The date the chart was last built on; none before the first build.
+    std::optional<DateTime> m_chartDate;
     bool m_created = false;
     bool m_endingSession = false;
 };

@@ -1,5 +1,6 @@
 #include "monitor/ConnectionRecorder.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "monitor/ConnCheck.h"
@@ -9,9 +10,10 @@
 namespace hourlink {
 
 ConnectionRecorder::ConnectionRecorder(ConnectionState& state, ConnectionLog& log, const Clock& clock,
-                                       RecorderView& view)
-    : m_state(state), m_log(log), m_clock(clock), m_view(view), m_suspendedMs(clock.SuspendedMilliseconds()),
-      m_runningMs(clock.RunningMilliseconds()), m_previousTick(clock.Now()) {}
+                                       RecorderView& view, std::chrono::milliseconds checkpointInterval)
+    : m_state(state), m_log(log), m_clock(clock), m_view(view), m_checkpointInterval(checkpointInterval),
+      m_suspendedMs(clock.SuspendedMilliseconds()), m_runningMs(clock.RunningMilliseconds()),
+      m_previousTick(clock.Now()) {}
 
 void ConnectionRecorder::Tick() {
     const bool online = IsOnline(m_state);
@@ -37,11 +39,14 @@ void ConnectionRecorder::Tick() {
         if (!m_recording) {
             m_connectionStart = m_clock.Now();
             m_recording = true;
+            m_record = RunningRecord{};
+            m_nextCheckpoint = m_connectionStart + IntervalInDays();
             m_view.SetStatus(kRecordingText);
         }
         m_lastSeen = m_clock.Now();
         m_todayTotal = TodayTime();
         m_view.LiveUpdate();
+        Checkpoint();
     } else if (m_recording) {
         EndConnection(m_clock.Now());
     }
@@ -56,24 +61,64 @@ bool ConnectionRecorder::GapSincePreviousTick(DateTime now, std::int64_t suspend
 }
 
 void ConnectionRecorder::EndConnection(DateTime end) {
-    m_log.SaveConnection(m_connectionStart, end);
-    m_endAtGap.reset();
+    // The connection's checkpoint record, if it has one, gets the true end; else it is appended.
+    m_log.WriteRunning(m_record, m_connectionStart, end);
+    Forget();
     m_view.ConnectionSaved();
-    m_recording = false;
     m_view.SetStatus(kClosedText);
 }
 
+void ConnectionRecorder::Checkpoint() {
+    // Compared in whole milliseconds: ticks that add up to the interval must not miss it by a rounding.
+    if (RoundToMilliseconds(m_lastSeen) < RoundToMilliseconds(m_nextCheckpoint)) {
+        return;
+    }
+    // Due again one interval on, whether or not this write succeeds: a log that keeps failing reports
+    // once an interval, and the connection stays in memory to be written later.
+    m_nextCheckpoint = m_lastSeen + IntervalInDays();
+    m_log.WriteRunning(m_record, m_connectionStart, m_lastSeen);
+}
+
+double ConnectionRecorder::IntervalInDays() const {
+    return static_cast<double>(m_checkpointInterval.count()) / static_cast<double>(kMSecsPerDay);
+}
+
+void ConnectionRecorder::Forget() {
+    m_recording = false;
+    m_endAtGap.reset();
+    m_record = RunningRecord{};
+}
+
 DateTime ConnectionRecorder::TodayTime() {
-    return m_log.DayConnectedTime(Today(m_clock), 0.0) + (m_clock.Now() - m_connectionStart);
+    const DateTime now = m_clock.Now();
+    const DateTime today = DateOf(now);
+    const DateTime logged = m_log.DayConnectedTime(today, 0.0);
+    if (!m_recording) {
+        return logged;
+    }
+    // The part up to the last checkpoint is in the log already and counted above.
+    const DateTime from = m_record.end ? std::max(m_connectionStart, *m_record.end) : m_connectionStart;
+    return logged + Contribution(ConnectionRecord{from, now}, today, today + 1.0);
+}
+
+std::optional<DateTime> ConnectionRecorder::LastCheckpoint() const {
+    return m_recording ? m_record.end : std::nullopt;
 }
 
 void ConnectionRecorder::SaveRunningConnection() {
     if (m_recording) {
         const DateTime now = m_clock.Now();
         const bool gap = GapSincePreviousTick(now, m_clock.SuspendedMilliseconds(), m_clock.RunningMilliseconds());
-        m_log.SaveConnection(m_connectionStart, m_endAtGap.value_or(gap ? m_lastSeen : now));
-        m_recording = false;
-        m_endAtGap.reset();
+        m_log.WriteRunning(m_record, m_connectionStart, m_endAtGap.value_or(gap ? m_lastSeen : now));
+        Forget();
+    }
+}
+
+void ConnectionRecorder::DiscardRunningConnection() {
+    if (m_recording) {
+        const RunningRecord record = m_record;
+        Forget();
+        m_log.RemoveRunning(record, m_connectionStart);
     }
 }
 

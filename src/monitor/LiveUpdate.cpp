@@ -1,5 +1,7 @@
 #include "monitor/LiveUpdate.h"
 
+#include <algorithm>
+
 #include "runtime/TimeText.h"
 
 namespace hourlink {
@@ -22,10 +24,26 @@ void LiveUpdate(const LiveUpdateInput& input, LiveSeries& serieGiorno, LiveSerie
                 const FormatSettings& format) {
     const bool built = serieGiorno.Count() >= kLiveSeriesPoints && serieMedia.Count() >= kLiveSeriesPoints;
     if (built) {
+        int first = kTodayPoint;
+        for (int i = 0; i < kTodayPoint; ++i) {
+            if (input.touched[static_cast<std::size_t>(i)]) {
+                const DateTime day = input.days[static_cast<std::size_t>(i)];
+                serieGiorno.SetYValue(i, day * kHoursPerDay);
+                serieGiorno.SetPointLabel(i, DurationText(day, format));
+                first = std::min(first, i);
+            }
+        }
         serieGiorno.SetYValue(kTodayPoint, input.todayTotal * kHoursPerDay);
         serieGiorno.SetPointLabel(kTodayPoint, DurationText(input.todayTotal, format));
-        serieMedia.SetYValue(kTodayPoint, serieGiorno.TotalAbs() / kLiveSeriesPoints);
-        serieMedia.SetPointLabel(kTodayPoint, DurationText(serieMedia.GetYValue(kTodayPoint) / kHoursPerDay, format));
+        double sum = 0.0;
+        for (int i = 0; i < kLiveSeriesPoints; ++i) {
+            sum += serieGiorno.GetYValue(i);
+            if (i >= first) {
+                const double count = static_cast<double>(i + 1);
+                serieMedia.SetYValue(i, sum / count);
+                serieMedia.SetPointLabel(i, DurationText(sum / kHoursPerDay / count, format));
+            }
+        }
     }
     tray.SetHint(FirstCharacters("today time is " + DurationText(input.todayTotal, format), kHintLimit));
     if (built && input.alertChecked && serieMedia.GetYValue(kTodayPoint) > input.timeLimit * kHoursPerDay) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "runtime/DateTime.h"
@@ -29,19 +30,26 @@ public:
     virtual void ShowInfoBalloon(const std::string& title, const std::string& text, int timeoutSeconds) = 0;
 };
 
+inline constexpr int kLiveSeriesPoints = 7;
+inline constexpr int kTodayPoint = 6;
+
 struct LiveUpdateInput {
     DateTime todayTotal = 0.0; // today's time with the running connection
     bool alertChecked = false; // the "Alert limit" box
     DateTime timeLimit = 0.0;  // the chosen limit, a fraction of a day
+    // The earlier days' values with the running connection, in days, oldest first, and which of them the
+    // running connection reaches; only those bars are written. Today's bar is todayTotal.
+    std::array<DateTime, kLiveSeriesPoints> days{};
+    std::array<bool, kLiveSeriesPoints> touched{};
 };
 
 inline constexpr const char* kAlertTitle = "La media connessioni \xC3\xA8 superiore al limite AUP:";
-inline constexpr int kLiveSeriesPoints = 7;
-inline constexpr int kTodayPoint = 6;
 inline constexpr std::size_t kHintLimit = 255;
 
-// Keeps today's bar, the average point and the tray hint current while a connection runs, and warns
-// with a balloon while the seven-day average is above the limit. Without a completed chart build the
+// Keeps the bars the running connection reaches (today's always), the average points from the first of
+// them on and the tray hint current while a connection runs, and warns with a balloon while the seven-day
+// average is above the limit. The averages are summed bar by bar in the order a chart build sums them, so
+// a live figure and a rebuilt one agree to the last bit. Without a completed chart build the
 // series hold fewer than seven points; then only the hint is set.
 void LiveUpdate(const LiveUpdateInput& input, LiveSeries& serieGiorno, LiveSeries& serieMedia, LiveTray& tray,
                 const FormatSettings& format);

@@ -170,6 +170,19 @@ void RecordFile::ReadBlock(std::int64_t first, std::span<ConnectionRecord> out) 
     }
 }
 
+void RecordFile::Truncate(std::int64_t recordCount) {
+    if (recordCount < 0) {
+        throw EInOutError(131);
+    }
+    int result = 0;
+    do {
+        result = ::ftruncate(m_fd, recordCount * kRecordSize);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        Fail(IoOperation::Write, errno);
+    }
+}
+
 void RecordFile::Sync() {
     if (const int err = SyncFile(m_file.Get()); err != 0) {
         Fail(IoOperation::Flush, err);

@@ -56,6 +56,8 @@ public:
     // Reads `count` records starting at record index `first` without moving the read position; fewer
     // bytes than asked is "Read beyond end of file".
     void ReadBlock(std::int64_t first, std::span<ConnectionRecord> out) const;
+    // Cuts the file after its first `recordCount` records.
+    void Truncate(std::int64_t recordCount);
     // Flushes the file's data to the disk.
     void Sync();
     // Closes the file, reporting a failing close; the destructor closes without reporting.

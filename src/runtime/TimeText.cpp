@@ -85,17 +85,17 @@ std::string DateText(const CivilDate& date, const std::string& pattern) {
 } // namespace
 
 std::string DurationText(DateTime value, const FormatSettings& format) {
-    const std::int64_t total = RoundToMilliseconds(value);
-    std::int64_t rest = total % kMSecsPerDay;
-    if (rest < 0) {
-        rest = -rest;
+    std::int64_t total = RoundToMilliseconds(value);
+    if (total < 0) {
+        total = -total;
     }
-    TimeOfDay time;
-    time.hour = static_cast<int>(rest / 3600000);
-    time.minute = static_cast<int>(rest / 60000 % 60);
-    time.second = static_cast<int>(rest / 1000 % 60);
-    time.millisecond = static_cast<int>(rest % 1000);
-    return TimeOfDayText(time, format);
+    // A duration counts its hours on past a day and has no morning or afternoon.
+    std::string text = Padded(total / 3600000, format.leadingZeroHour ? 2 : 1);
+    text += format.timeSeparator;
+    text += Padded(total / 60000 % 60, 2);
+    text += format.timeSeparator;
+    text += Padded(total / 1000 % 60, 2);
+    return text;
 }
 
 std::string DateTimeText(DateTime value, const FormatSettings& format) {

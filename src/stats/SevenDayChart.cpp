@@ -25,9 +25,9 @@ void ApplySevenDays(TChart& chart, TBarSeries& serieGiorno, TLineSeries& serieMe
 }
 
 void RebuildChart(ConnectionLog& log, const Clock& clock, const FormatSettings& format, TChart& chart,
-                  TBarSeries& serieGiorno, TLineSeries& serieMedia) {
+                  TBarSeries& serieGiorno, TLineSeries& serieMedia, const std::optional<RunningConnection>& running) {
     const DateTime now = clock.Now();
-    const std::vector<DateTime> sums = log.ConnectedTimes(SevenDayWindows(now));
+    const std::vector<DateTime> sums = LiveSevenDaySums(log, now, running);
     ApplySevenDays(chart, serieGiorno, serieMedia, ComputeSevenDays(sums, now, format));
 }
 

@@ -36,6 +36,31 @@ std::vector<DateTime> RunningShares(const std::vector<TimeWindow>& windows, Date
     return shares;
 }
 
+std::vector<DateTime> LiveSevenDaySums(ConnectionLog& log, DateTime now,
+                                       const std::optional<RunningConnection>& running) {
+    const std::vector<TimeWindow> windows = SevenDayWindows(now);
+    std::vector<DateTime> sums = log.ConnectedTimes(windows);
+    if (running) {
+        const DateTime from = running->loggedUntil ? std::max(running->start, *running->loggedUntil) : running->start;
+        const std::vector<DateTime> shares = RunningShares(windows, from, now);
+        for (std::size_t i = 0; i < sums.size(); ++i) {
+            sums[i] += shares[i];
+        }
+    }
+    return sums;
+}
+
+std::array<bool, kChartDays> TouchedDays(DateTime now, const std::optional<RunningConnection>& running) {
+    std::array<bool, kChartDays> touched{};
+    if (running) {
+        const std::vector<DateTime> shares = RunningShares(SevenDayWindows(now), running->start, now);
+        for (std::size_t i = 0; i < kChartDays; ++i) {
+            touched[i] = shares[i] > 0.0;
+        }
+    }
+    return touched;
+}
+
 std::string WeekdayLine(int dayOfWeek) {
     std::string line;
     for (int i = 0; i < kChartDays; ++i) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,22 @@ struct SevenDayFigures {
 // The part of a running connection [start, end) that lies inside each window, in days: what the log does
 // not hold yet of a connection that is still up. Windows it does not reach get 0.
 [[nodiscard]] std::vector<DateTime> RunningShares(const std::vector<TimeWindow>& windows, DateTime start, DateTime end);
+
+// A connection that is still up: its start, and the end its record in the log holds (empty while the
+// log holds nothing of it yet).
+struct RunningConnection {
+    DateTime start = 0.0;
+    std::optional<DateTime> loggedUntil;
+};
+
+// The seven daily sums at `now`, oldest first: what the log holds in each window plus the running
+// connection's part beyond what the log holds of it, so no part of it counts twice. One use of the log's
+// summary, no pass of its own.
+[[nodiscard]] std::vector<DateTime> LiveSevenDaySums(ConnectionLog& log, DateTime now,
+                                                     const std::optional<RunningConnection>& running);
+
+// Which of the seven windows at `now` the running connection reaches: the bars that change while it runs.
+[[nodiscard]] std::array<bool, kChartDays> TouchedDays(DateTime now, const std::optional<RunningConnection>& running);
 
 // The weekday names of the seven bars, oldest first, each but the last followed by 15 blanks and the last
 // by 7, for today's weekday 1 = Sunday … 7 = Saturday.

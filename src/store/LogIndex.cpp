@@ -129,4 +129,31 @@ void LogIndex::Appended(const ConnectionRecord& record, const FileIdentity& iden
     m_identity = identity;
 }
 
+void LogIndex::Rewritten(std::int64_t index, const ConnectionRecord& before, const ConnectionRecord& after,
+                         const FileIdentity& identity) {
+    const auto block = static_cast<std::size_t>(index / kBlockRecords);
+    if (index < 0 || block >= m_blocks.size()) {
+        Reset();
+        return;
+    }
+    // A block's bounds may stay wider than its records: that only costs a read, never a wrong sum. Its
+    // count stays, as the rewrite adds no record.
+    Block& b = m_blocks[block];
+    const std::int64_t count = b.count;
+    b.Add(after);
+    b.count = count;
+    // A sum the record reaches cannot be corrected by adding and taking away without losing the full
+    // pass's order of additions, so it is forgotten and read again when asked for; the others are
+    // untouched, since the record added +0.0 to them before and after.
+    for (auto it = m_sums.begin(); it != m_sums.end();) {
+        const auto [lo, hi] = it->first;
+        if (Contribution(before, lo, hi) != 0.0 || Contribution(after, lo, hi) != 0.0) {
+            it = m_sums.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    m_identity = identity;
+}
+
 } // namespace hourlink

@@ -60,6 +60,10 @@ public:
     // A record was appended at the end of the file, which now has the given identity.
     void Appended(const ConnectionRecord& record, const FileIdentity& identity);
 
+    // The record at `index` was written over in place; the file now has the given identity.
+    void Rewritten(std::int64_t index, const ConnectionRecord& before, const ConnectionRecord& after,
+                   const FileIdentity& identity);
+
     [[nodiscard]] std::size_t BlockCount() const { return m_blocks.size(); }
 
 private:

@@ -35,6 +35,71 @@ void ConnectionLog::SaveConnection(DateTime start, DateTime end) {
     }
 }
 
+void ConnectionLog::WriteRunning(RunningRecord& record, DateTime start, DateTime end) {
+    const bool existed = FileExists(kFileName);
+    RecordFile file(kFileName, existed ? RecordFile::Mode::OpenExisting : RecordFile::Mode::CreateOrTruncate);
+    const bool indexed = m_index.ValidFor(IdentityOf(file));
+    const std::int64_t count = file.RecordCount();
+    // The record at `at` when it is a whole record holding this connection's start.
+    const auto ours = [&](std::int64_t at) -> std::optional<ConnectionRecord> {
+        if (at < 0 || at >= count) {
+            return std::nullopt;
+        }
+        file.Seek(at);
+        const ConnectionRecord found = file.Read();
+        return found.start == start ? std::optional<ConnectionRecord>(found) : std::nullopt;
+    };
+    std::int64_t at = count;
+    if (record.index && ours(*record.index)) {
+        at = *record.index;
+    } else if (ours(count - 1)) {
+        at = count - 1;
+    }
+    const std::optional<ConnectionRecord> replaced = ours(at);
+    if (!replaced) {
+        // Not in the log yet, or no more: a log replaced or cut behind our back lost what it held of it.
+        record = RunningRecord{};
+    }
+    const ConnectionRecord written{start, end};
+    file.Seek(at);
+    file.Write(written);
+    record.index = at;
+    record.end = end;
+    file.Sync();
+    const FileIdentity after = IdentityOf(file);
+    file.Close();
+    if (indexed) {
+        if (replaced) {
+            m_index.Rewritten(at, *replaced, written, after);
+        } else {
+            m_index.Appended(written, after);
+        }
+    }
+}
+
+bool ConnectionLog::RemoveRunning(const RunningRecord& record, DateTime start) {
+    if (!record.index || !FileExists(kFileName)) {
+        return false;
+    }
+    RecordFile file(kFileName, RecordFile::Mode::OpenExisting);
+    const std::int64_t count = file.RecordCount();
+    // Only the newest whole record is ours to take; a trailing piece after it stays for the next append.
+    if (*record.index != count - 1 || count == 0) {
+        file.Close();
+        return false;
+    }
+    file.Seek(*record.index);
+    if (file.Read().start != start) {
+        file.Close();
+        return false;
+    }
+    m_index.Reset();
+    file.Truncate(*record.index);
+    file.Sync();
+    file.Close();
+    return true;
+}
+
 DateTime ConnectionLog::DayConnectedTime(DateTime day, DateTime offset) {
     return ConnectedTimes({TimeWindow{day + offset, day + 1.0}}).front();
 }

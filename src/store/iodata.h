@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ struct TimeWindow {
     DateTime hi = 0.0;
 };
 
+// Where a connection that is still running stands in the log: the index of its record and the end
+// written there. Both are empty until its first record is written.
+struct RunningRecord {
+    std::optional<std::int64_t> index;
+    std::optional<DateTime> end;
+};
+
 // The connection log datatime.dat in the working directory: appending a finished connection,
 // summing the connected time inside windows, and pruning at start-up. Every operation opens the file
 // read-write, does its work and closes it again; failures throw EInOutError.
@@ -30,6 +38,17 @@ public:
 
     // Appends {start, end}; creates the file when missing. A trailing partial record is overwritten.
     void SaveConnection(DateTime start, DateTime end);
+
+    // Writes the running connection as {start, end}: over its record when the record at `record.index`
+    // still holds `start`, else over the newest record when that one holds `start` (a write whose flush
+    // failed), else appended. Never writes past the end of the file. `record` follows the file as soon
+    // as the record is written, before the flush, so a failing flush cannot make the caller forget a
+    // record that stands in the file.
+    void WriteRunning(RunningRecord& record, DateTime start, DateTime end);
+
+    // Takes the running connection's record off the log when it is still the newest record and still
+    // holds `start`; true when it was taken off. Anything else in the log stays as it is.
+    bool RemoveRunning(const RunningRecord& record, DateTime start);
 
     // Connected time, in days, that the logged connections spend between day + offset and day + 1;
     // 0 when the log does not exist.

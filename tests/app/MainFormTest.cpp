@@ -24,6 +24,7 @@
 #include "platform/tray/FakeTrayPlatform.h"
 #include "runtime/Clock.h"
 #include "runtime/RecordFile.h"
+#include "stats/SevenDays.h"
 #include "support/FakeDialogs.h"
 #include "support/TempDir.h"
 #include "tray/SysTrayIcon.h"
@@ -65,6 +66,12 @@ protected:
         RecordFile file(ConnectionLog::kFileName, RecordFile::Mode::CreateOrTruncate);
         file.Write(records);
         file.Close();
+    }
+    static std::vector<ConnectionRecord> ReadLogFile() {
+        std::vector<ConnectionRecord> out;
+        RecordFile file(ConnectionLog::kFileName, RecordFile::Mode::OpenExisting);
+        file.ReadAll([&](const ConnectionRecord& r) { out.push_back(r); });
+        return out;
     }
     // One tick of the main timer, as the timer would deliver it.
     static void Tick(TMainForm& form) { emit form.MainTimer->timeout({}); }
@@ -438,17 +445,155 @@ TEST_F(LiveFiguresTest, NoBalloonWithTheAlertUnchecked) {
     EXPECT_TRUE(Balloons(*m_tray).empty());
 }
 
-TEST_F(LiveFiguresTest, ARebuildDuringAConnectionIsPutRightByTheNextTick) {
+TEST_F(LiveFiguresTest, ARebuildDuringAConnectionKeepsTodaysRunningShare) {
     const auto form = FormWithSixHoursYesterday();
     m_connection.SetUp(true);
     Tick(*form);
     m_clock.AdvanceSeconds(1800.0);
     Tick(*form);
+    const double ticked = form->SerieGiorno->GetYValue(6);
+    EXPECT_NEAR(ticked, 0.5, 1e-6);
     emit form->RefreshTimer->timeout({});
-    EXPECT_EQ(form->SerieGiorno->GetYValue(6), 0.0) << "the log does not hold the running connection";
+    EXPECT_EQ(form->SerieGiorno->GetYValue(6), ticked) << "half logged by the checkpoint, half still running";
+    EXPECT_EQ(form->SerieMedia->GetPointLabel(6), "0:55:42");
     m_clock.AdvanceSeconds(1.0);
     Tick(*form);
-    EXPECT_NEAR(form->SerieGiorno->GetYValue(6), 0.5, 1e-3);
+    EXPECT_NEAR(form->SerieGiorno->GetYValue(6), 0.5 + 1.0 / 3600.0, 1e-6);
+}
+
+// A connection kept up for days: each bar holds its own day's share at every second, whether the last
+// thing that wrote the chart was a tick, the refresh's rebuild or the end of the connection.
+class AlwaysOnTest : public LiveFiguresTest {
+protected:
+    static constexpr double kTolerance = 1e-5; // hours; a clock moved for days drifts by a millisecond or so
+
+    // Moves the clock to `at` a minute at a time, then a second at a time, ticking with the connection up.
+    void UpTo(TMainForm& form, DateTime at) {
+        m_connection.SetUp(true);
+        while (m_clock.Now() < at - 61.0 / 86400.0) {
+            m_clock.AdvanceSeconds(60.0);
+            Tick(form);
+        }
+        while (m_clock.Now() < at - 1.5 / 86400.0) {
+            m_clock.AdvanceSeconds(1.0);
+            Tick(form);
+        }
+        // The last tick lands on `at`, give or take a rounding, so texts cut to the second are exact.
+        m_clock.AdvanceSeconds((at - m_clock.Now()) * 86400.0);
+        Tick(form);
+    }
+    // The seven bars in hours, and every running average of them, as the chart holds them.
+    static void ExpectBars(const TMainForm& form, const std::vector<double>& hours) {
+        double sum = 0.0;
+        for (int i = 0; i < 7; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_NEAR(form.SerieGiorno->GetYValue(i), hours[static_cast<std::size_t>(i)], kTolerance);
+            sum += hours[static_cast<std::size_t>(i)];
+            EXPECT_NEAR(form.SerieMedia->GetYValue(i), sum / (i + 1), kTolerance);
+        }
+    }
+    static std::vector<double> Values(const TChartSeries& series) {
+        std::vector<double> values;
+        for (int i = 0; i < series.Count(); ++i) {
+            values.push_back(series.GetYValue(i));
+        }
+        return values;
+    }
+    static std::vector<std::string> Labels(const TChartSeries& series) {
+        std::vector<std::string> labels;
+        for (int i = 0; i < series.Count(); ++i) {
+            labels.push_back(series.GetPointLabel(i));
+        }
+        return labels;
+    }
+    // A refresh must give exactly what the ticks wrote: the same figures, the same labels.
+    static void ExpectRebuildChangesNothing(TMainForm& form) {
+        const auto bars = Values(*form.SerieGiorno);
+        const auto averages = Values(*form.SerieMedia);
+        const auto barLabels = Labels(*form.SerieGiorno);
+        const auto averageLabels = Labels(*form.SerieMedia);
+        emit form.RefreshTimer->timeout({});
+        EXPECT_EQ(Values(*form.SerieGiorno), bars);
+        EXPECT_EQ(Values(*form.SerieMedia), averages);
+        EXPECT_EQ(Labels(*form.SerieGiorno), barLabels);
+        EXPECT_EQ(Labels(*form.SerieMedia), averageLabels);
+    }
+};
+
+TEST_F(AlwaysOnTest, AcrossThreeMidnightsEachBarHoldsItsOwnDayAtEverySecondThatMatters) {
+    m_clock.Set(EncodeDateTime(2026, 12, 7, 21, 0, 0)); // a Monday
+    const auto form = MakeForm();
+    UpTo(*form, EncodeDateTime(2026, 12, 7, 21, 0, 1)); // the connection starts
+    const double monday = 3.0 - 1.0 / 3600.0;           // 21:00:01 to midnight
+
+    UpTo(*form, EncodeDateTime(2026, 12, 7, 23, 59, 59));
+    ExpectBars(*form, {0, 0, 0, 0, 0, 0, monday - 1.0 / 3600.0});
+    ExpectRebuildChangesNothing(*form);
+
+    UpTo(*form, EncodeDateTime(2026, 12, 8, 0, 0, 0));
+    ExpectBars(*form, {0, 0, 0, 0, 0, monday, 0});
+    EXPECT_EQ(form->Chart1->Title().Text().Lines().back(), WeekdayLine(3)) << "rebuilt by the tick at midnight";
+    EXPECT_EQ(form->SerieGiorno->GetPointLabel(5), "2:59:59");
+    ExpectRebuildChangesNothing(*form);
+
+    UpTo(*form, EncodeDateTime(2026, 12, 8, 0, 0, 1));
+    ExpectBars(*form, {0, 0, 0, 0, 0, monday, 1.0 / 3600.0});
+
+    UpTo(*form, EncodeDateTime(2026, 12, 9, 0, 0, 1));
+    ExpectBars(*form, {0, 0, 0, 0, monday, 24, 1.0 / 3600.0});
+    EXPECT_EQ(form->SerieGiorno->GetPointLabel(5), "24:00:00");
+    ExpectRebuildChangesNothing(*form);
+
+    UpTo(*form, EncodeDateTime(2026, 12, 10, 6, 30, 0));
+    ExpectBars(*form, {0, 0, 0, monday, 24, 24, 6.5});
+    EXPECT_EQ(form->SerieMedia->GetPointLabel(6), "8:12:51");
+    EXPECT_EQ(form->SysTrayIcon->Hint(), "today time is 6:30:00");
+    ExpectRebuildChangesNothing(*form);
+
+    m_connection.SetUp(false);
+    m_clock.AdvanceSeconds(1.0);
+    Tick(*form);
+    ExpectBars(*form, {0, 0, 0, monday, 24, 24, 6.5 + 1.0 / 3600.0});
+    EXPECT_EQ(ReadLogFile().size(), 1u);
+    ExpectRebuildChangesNothing(*form);
+}
+
+TEST_F(AlwaysOnTest, AWeekLongConnectionFillsTheWeekAndAveragesOneHundredFortyFourSevenths) {
+    m_clock.Set(EncodeDateTime(2026, 12, 1, 9, 0, 0));
+    const auto form = MakeForm();
+    UpTo(*form, EncodeDateTime(2026, 12, 1, 9, 0, 1));
+    UpTo(*form, EncodeDateTime(2026, 12, 9, 10, 0, 0));
+    ExpectBars(*form, {14, 24, 24, 24, 24, 24, 10});
+    EXPECT_EQ(form->SerieMedia->GetPointLabel(6), "20:34:17");
+    EXPECT_EQ(form->SerieGiorno->GetPointLabel(0), "14:00:00");
+    ExpectRebuildChangesNothing(*form);
+    UpTo(*form, EncodeDateTime(2026, 12, 9, 10, 0, 1));
+    EXPECT_NEAR(form->SerieGiorno->GetYValue(0), 14 - 1.0 / 3600.0, kTolerance) << "the oldest bar shrinks live";
+    EXPECT_NEAR(form->SerieMedia->GetYValue(6), 144.0 / 7, kTolerance);
+}
+
+TEST_F(AlwaysOnTest, TheListShowsARunningConnectionUpToItsLastCheckpoint) {
+    const auto form = MakeForm();
+    form->show();
+    UpTo(*form, EncodeDateTime(2026, 12, 9, 10, 0, 1));
+    UpTo(*form, EncodeDateTime(2026, 12, 10, 11, 0, 30)); // 25 h 0 min 29 s; checkpointed at 25 h 0 min 1 s
+    form->sbElenco->click();
+    EXPECT_EQ(form->Memo1->toPlainText().toStdString(), "Inizio: 09/12/2026 10:00:01\n"
+                                                        "Fine  : 10/12/2026 11:00:01\n"
+                                                        "Durata: 25:00:00\n"
+                                                        "-----------------------------------");
+}
+
+TEST_F(AlwaysOnTest, AConfirmedCloseTakesTheRunningConnectionsRecordOffTheLog) {
+    const DateTime yesterday = EncodeDate(2026, 12, 8);
+    WriteLog({{yesterday + 0.25, yesterday + 0.5}});
+    const auto form = MakeForm();
+    form->show();
+    UpTo(*form, m_clock.Now() + 150.0 / 86400.0);
+    ASSERT_EQ(ReadLogFile().size(), 2u) << "checkpointed";
+    m_dialogs.answerYes = true;
+    EXPECT_TRUE(form->close());
+    EXPECT_THAT(ReadLogFile(), ElementsAre(ConnectionRecord{yesterday + 0.25, yesterday + 0.5}));
 }
 
 TEST_F(LiveFiguresTest, MinimisingPutsTheIconInTheTrayAndAClickBringsTheWindowBack) {

@@ -68,8 +68,8 @@ TEST_F(ConnectionListTest, ListsInTheOrderOfTheLogWithFourLinesEach) {
                              // Across midnight: listed once, two hours.
                              "Inizio: 08/05/2024 23:00:00", "Fine  : 09/05/2024 1:00:00", "Durata: 2:00:00",
                              "-----------------------------------",
-                             // 25 hours: whole days are dropped; a midnight start shows the date alone.
-                             "Inizio: 09/05/2024", "Fine  : 10/05/2024 1:00:00", "Durata: 1:00:00",
+                             // 25 hours count on past a day; a midnight start shows the date alone.
+                             "Inizio: 09/05/2024", "Fine  : 10/05/2024 1:00:00", "Durata: 25:00:00",
                              "-----------------------------------",
                              // A midnight end shows the date alone too.
                              "Inizio: 10/05/2024 10:00:05", "Fine  : 11/05/2024", "Durata: 13:59:55",

@@ -220,7 +220,7 @@ TEST_P(GapOnAFullDisk, ThePieceBeforeTheGapIsSavedOnceThereIsRoomWithItsOwnEnd) 
     const std::vector<ConnectionRecord> before = ReadLog();
     Ticks(true, 1);
     const DateTime start = m_clock.Now();
-    Ticks(true, 120);
+    Ticks(true, 50); // before its first checkpoint, so the piece before the gap needs room of its own
     const DateTime lastSeen = m_clock.Now();
     m_disk->FillUp();
     if (GetParam().kind == Step::Sleep) {

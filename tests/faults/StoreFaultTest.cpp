@@ -1,7 +1,11 @@
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <optional>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -389,6 +393,70 @@ INSTANTIATE_TEST_SUITE_P(Faults, OddRecords,
                                                                                  : where == Where::Middle ? "Middle"
                                                                                                           : "Last");
                          });
+
+// --- Killed in the middle of the running connection's checkpoints --------------------------------------
+
+// A process writes the running connection's checkpoints as fast as it can, each a minute later than the
+// one before, and is killed with SIGKILL at a moment of its run; after each kill the log must hold every
+// earlier record untouched and the connection as one whole record, and the next program's first write
+// must find that record instead of adding a second one.
+TEST(KilledMidCheckpoint, LeavesTheEarlierRecordsAndOneWholeRecordOfTheConnection) {
+    const testing::TempDir folder;
+    const std::vector<ConnectionRecord> earlier = SpreadLog(5000, 10.0, kNewest - 1.0);
+    const DateTime start = kNewest;
+    const DateTime minute = 1.0 / 1440.0;
+    std::mt19937 random(2026);
+    std::uniform_int_distribution<int> delayUs(0, 4000);
+    int killedWithTheRecord = 0;
+    for (int round = 0; round < 40; ++round) {
+        WriteLog(earlier);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            try {
+                testing::FakeDialogs dialogs;
+                ConnectionLog log(dialogs);
+                RunningRecord record;
+                for (int n = 1;; ++n) {
+                    log.WriteRunning(record, start, start + n * minute);
+                }
+            } catch (...) {
+                ::_exit(3); // seen by the parent as an exit instead of the kill
+            }
+        }
+        ::usleep(static_cast<useconds_t>(delayUs(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
+
+        ASSERT_EQ(fs::file_size(ConnectionLog::kFileName) % kRecordSize, 0u) << "no piece of a record, round " << round;
+        std::vector<ConnectionRecord> log = ReadLog();
+        ASSERT_GE(log.size(), earlier.size());
+        ASSERT_LE(log.size(), earlier.size() + 1) << "one record for the connection at most, round " << round;
+        ASSERT_TRUE(std::equal(earlier.begin(), earlier.end(), log.begin())) << "round " << round;
+        if (log.size() == earlier.size() + 1) {
+            ++killedWithTheRecord;
+            const ConnectionRecord ours = log.back();
+            ASSERT_EQ(ours.start, start);
+            const double minutes = (ours.end - start) / minute;
+            ASSERT_NEAR(minutes, std::round(minutes), 1e-6) << "an end the process wrote, round " << round;
+            ASSERT_GE(minutes, 1.0);
+        }
+        // The next start's first write of a connection with the same start, as after a flush that failed.
+        testing::FakeDialogs dialogs;
+        ConnectionLog next(dialogs);
+        RunningRecord record;
+        next.WriteRunning(record, start, start + 0.5);
+        log = ReadLog();
+        ASSERT_EQ(log.size(), earlier.size() + 1) << "round " << round;
+        EXPECT_EQ(log.back(), (ConnectionRecord{start, start + 0.5}));
+        EXPECT_EQ(next.ConnectedTimes(SevenDayWindows(start + 0.5)), FreshSums(start + 0.5));
+    }
+    // The kills fell both before the first write and during the rewrites.
+    EXPECT_GT(killedWithTheRecord, 0);
+    RecordProperty("killed with the connection's record in the log", killedWithTheRecord);
+}
 
 } // namespace
 } // namespace hourlink

@@ -179,7 +179,7 @@ TEST_F(WindowFaultOnDisk, AConnectionEndingOnAFullDiskIsSavedOnceThereIsRoom) {
     const auto form = MakeForm();
     Ticks(*form, true, 1);
     const DateTime start = m_clock.Now();
-    Ticks(*form, true, 60);
+    Ticks(*form, true, 50); // before its first checkpoint: the end is the connection's first record
     disk.FillUp();
     Ticks(*form, false, 3);
     EXPECT_THAT(m_dialogs.errors, ElementsAre("Disk full.", "Disk full.", "Disk full."));
@@ -194,6 +194,61 @@ TEST_F(WindowFaultOnDisk, AConnectionEndingOnAFullDiskIsSavedOnceThereIsRoom) {
     expected.push_back({start, m_clock.Now()});
     EXPECT_EQ(ReadLog(), expected) << "saved once, with the end of the tick that managed it";
     EXPECT_EQ(m_dialogs.errors.size(), 3u);
+}
+
+// --- The running connection's checkpoints on a full disk ---------------------------------------------
+
+TEST_F(WindowFaultOnDisk, AFirstCheckpointOnAFullDiskSaysSoOnceAMinuteAndTheConnectionIsWrittenLater) {
+    Sandbox& disk = Mount(64 * 1024);
+    const std::vector<ConnectionRecord> records = SpreadLog(256, 5.0, m_clock.Now() - 0.5); // exactly one page
+    WriteLog(records);
+    const auto form = MakeForm();
+    Ticks(*form, true, 1);
+    const DateTime start = m_clock.Now();
+    disk.FillUp();
+    Ticks(*form, true, 150);
+    EXPECT_THAT(m_dialogs.errors, ElementsAre("Disk full.", "Disk full.")) << "at 60 s and 120 s, nothing between";
+    EXPECT_EQ(ReadLog(), records) << "nothing earlier lost, no piece of a record left";
+    EXPECT_EQ(Bytes().size(), 4096u);
+    EXPECT_TRUE(form->Recording());
+    EXPECT_NEAR(form->TodayTotal(), m_clock.Now() - start, 1e-6) << "today's time still holds the whole connection";
+    EXPECT_NEAR(form->SerieGiorno->GetYValue(6) / 24.0, form->TodayTotal(), 1e-12);
+    disk.FreeFiller();
+    Ticks(*form, true, 30);
+    std::vector<ConnectionRecord> expected = records;
+    expected.push_back({start, m_clock.Now()});
+    EXPECT_EQ(ReadLog(), expected) << "the checkpoint at 180 s got in";
+    // Written over in place, a later checkpoint and the end need no room.
+    disk.FillUp();
+    Ticks(*form, true, 60);
+    Ticks(*form, false, 1);
+    expected.back().end = m_clock.Now();
+    EXPECT_EQ(ReadLog(), expected);
+    EXPECT_FALSE(form->Recording());
+    EXPECT_EQ(m_dialogs.errors.size(), 2u);
+}
+
+TEST_F(WindowFaultOnDisk, ACheckpointOfAReadOnlyLogSaysFileAccessDeniedOnEveryTickThatUsesTheLog) {
+    Sandbox& disk = Mount(1u << 20);
+    const std::vector<ConnectionRecord> records = SpreadLog(40, 5.0, m_clock.Now() - 1.0);
+    WriteLog(records);
+    const auto form = MakeForm();
+    Ticks(*form, true, 1);
+    const DateTime start = m_clock.Now();
+    Ticks(*form, true, 70);
+    ASSERT_EQ(ReadLog().size(), records.size() + 1);
+    disk.MakeReadOnly(ConnectionLog::kFileName);
+    const std::string bytesBefore = Bytes();
+    m_dialogs.errors.clear();
+    // Each tick reads the log for today's time and fails there, as every use of a read-only log does.
+    Ticks(*form, true, 5);
+    EXPECT_EQ(m_dialogs.errors.size(), 5u);
+    EXPECT_THAT(m_dialogs.errors, ::testing::Each(std::string("File access denied.")));
+    EXPECT_EQ(Bytes(), bytesBefore);
+    EXPECT_TRUE(form->Recording());
+    ASSERT_TRUE(form->Running().has_value());
+    EXPECT_EQ(form->Running()->start, start);
+    EXPECT_EQ(form->Running()->loggedUntil, ReadLog().back().end) << "the record the log still holds";
 }
 
 // --- The end of the session -------------------------------------------------------------------------

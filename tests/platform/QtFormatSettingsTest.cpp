@@ -20,6 +20,14 @@ TEST(QtFormatSettings, ItalianAndAmericanLocalesGiveTheirOwnDatesAndClocks) {
     EXPECT_TRUE(us.twelveHour);
     EXPECT_FALSE(us.designatorFirst);
     EXPECT_EQ(DateTimeText(EncodeDateTime(2026, 12, 7, 14, 5, 9), us), "12/7/26 2:05:09 PM");
+
+    // A duration keeps the locale's separator and leading zero, but counts its hours on and has no designator.
+    EXPECT_EQ(DurationText(0.5 / 24, it), "00:30:00");
+    EXPECT_EQ(DurationText(25.0 / 24, it), "25:00:00");
+    EXPECT_EQ(DurationText(0.5 / 24, us), "0:30:00");
+    EXPECT_EQ(DurationText(EncodeTime(2, 4, 51, 0), us), "2:04:51");
+    EXPECT_EQ(DurationText(1.0, us), "24:00:00");
+    EXPECT_EQ(DurationText(25.0 / 24, us), "25:00:00");
 }
 
 TEST(QtFormatSettings, ALocaleThatNamesTheMonthGetsANumericDate) {

@@ -84,11 +84,84 @@ TEST_F(SevenDaysTest, MissingLogGivesZerosEverywhere) {
     EXPECT_EQ(f.titleLines[0], "ieri               oggi       ");
 }
 
-TEST_F(SevenDaysTest, ADayOfTwentyFiveHoursShowsOnlyTheTimeBeyondWholeDays) {
+TEST_F(SevenDaysTest, ADayOfTwentyFiveHoursIsLabelledWithAllItsHours) {
     const std::vector<DateTime> sums = {0, 0, 0, 0, 0, 0, 25.0 / 24};
     const SevenDayFigures f = ComputeSevenDays(sums, kWednesday, format);
     EXPECT_NEAR(f.hours[6], 25.0, 1e-9);
-    EXPECT_EQ(f.hourLabels[6], "1:00:00");
+    EXPECT_EQ(f.hourLabels[6], "25:00:00");
+}
+
+// A running connection counted from the log up to its checkpoint and from memory beyond it must give
+// what the log would give if it held the whole connection: every part once, each day its own share.
+struct RunningCase {
+    const char* name;
+    DateTime start;
+    std::optional<DateTime> loggedUntil; // the end its record holds; none without a record
+    std::array<double, kChartDays> hours;
+    std::array<bool, kChartDays> touched;
+};
+
+void PrintTo(const RunningCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LiveSumsTest : public SevenDaysTest, public ::testing::WithParamInterface<RunningCase> {};
+
+const DateTime kWednesdayTen = kWednesday + 10.0 / 24;
+
+TEST_P(LiveSumsTest, CountTheLoggedPartAndTheRunningPartBeyondItOnce) {
+    const RunningCase& c = GetParam();
+    log.SaveConnection(kWednesday - 3 + 0.5, kWednesday - 3 + 0.75); // six hours on Sunday (bar 3), finished
+    if (c.loggedUntil) {
+        log.SaveConnection(c.start, *c.loggedUntil);
+    }
+    const std::vector<DateTime> sums = LiveSevenDaySums(log, kWednesdayTen, RunningConnection{c.start, c.loggedUntil});
+    ASSERT_EQ(sums.size(), 7u);
+    for (std::size_t i = 0; i < kChartDays; ++i) {
+        EXPECT_NEAR(sums[i] * 24, c.hours[i], 1e-9) << "bar " << i;
+    }
+    EXPECT_EQ(TouchedDays(kWednesdayTen, RunningConnection{c.start, c.loggedUntil}), c.touched);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Connections, LiveSumsTest,
+    ::testing::Values(RunningCase{"StartedThisMorningNotLoggedYet",
+                                  kWednesday + 8.0 / 24,
+                                  std::nullopt,
+                                  {0, 0, 0, 6, 0, 0, 2},
+                                  {false, false, false, false, false, false, true}},
+                      RunningCase{"StartedThisMorningLoggedUpToNine",
+                                  kWednesday + 8.0 / 24,
+                                  kWednesday + 9.0 / 24,
+                                  {0, 0, 0, 6, 0, 0, 2},
+                                  {false, false, false, false, false, false, true}},
+                      RunningCase{"FromMondayNightLoggedUpToAMinuteAgo",
+                                  kWednesday - 2 + 22.0 / 24,
+                                  kWednesdayTen - 1.0 / 1440,
+                                  {0, 0, 0, 6, 2, 24, 10},
+                                  {false, false, false, false, true, true, true}},
+                      // It overlaps the finished Sunday record, which a real log never does: both are counted.
+                      RunningCase{"AWeekLongLoggedUpToYesterday",
+                                  kWednesday - 9,
+                                  kWednesday - 1 + 0.5,
+                                  {14, 24, 24, 30, 24, 24, 10},
+                                  {true, true, true, true, true, true, true}},
+                      RunningCase{"LoggedUpToNow",
+                                  kWednesday - 1,
+                                  kWednesdayTen,
+                                  {0, 0, 0, 6, 0, 24, 10},
+                                  {false, false, false, false, false, true, true}},
+                      RunningCase{"StartingThisVeryTick",
+                                  kWednesdayTen,
+                                  std::nullopt,
+                                  {0, 0, 0, 6, 0, 0, 0},
+                                  {false, false, false, false, false, false, false}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SevenDaysTest, WithoutARunningConnectionTheLiveSumsAreTheLogs) {
+    log.SaveConnection(kWednesday - 1 + 0.25, kWednesday - 1 + 0.5);
+    EXPECT_EQ(LiveSevenDaySums(log, kWednesdayTen, std::nullopt), log.ConnectedTimes(SevenDayWindows(kWednesdayTen)));
+    EXPECT_EQ(TouchedDays(kWednesdayTen, std::nullopt), (std::array<bool, kChartDays>{}));
 }
 
 struct WeekdayRow {

@@ -100,6 +100,37 @@ TEST_F(LogIndexTest, SumsMatchAFullPassBitForBitAcrossAppendsAndOutsideChanges) 
     EXPECT_GT(m_log.Index().BlockCount(), 3u);
 }
 
+// A running connection written over in place once a minute, as the recorder does, with the remembered sums
+// asked for between the writes: each must still be what a full pass over the file gives.
+TEST_F(LogIndexTest, SumsMatchAFullPassBitForBitAcrossRewritesInPlace) {
+    const double base = 46000.0;
+    for (int i = 0; i < LogIndex::kBlockRecords + 100; ++i) {
+        m_records.push_back(RandomRecord(base));
+    }
+    WriteAll();
+    const auto windows = RandomWindows(base);
+    const double start = base + 29.3;
+    const std::vector<TimeWindow> reached = {{std::floor(start), std::floor(start) + 1.0},
+                                             {std::floor(start) + 1.0, std::floor(start) + 2.0},
+                                             {start + 0.01, start + 0.02}};
+    RunningRecord running;
+    for (int minute = 1; minute <= 40; ++minute) {
+        // Ever longer, crossing a midnight and the third window as it grows.
+        const double end = start + minute * 0.025;
+        m_log.WriteRunning(running, start, end);
+        if (minute == 1) {
+            m_records.push_back({start, end});
+        } else {
+            m_records.back().end = end;
+        }
+        ASSERT_EQ(*running.index, static_cast<std::int64_t>(m_records.size()) - 1);
+        ASSERT_EQ(m_log.ConnectedTimes(windows), NaiveSums(m_records, windows)) << "minute " << minute;
+        ASSERT_EQ(m_log.ConnectedTimes(reached), NaiveSums(m_records, reached)) << "minute " << minute;
+    }
+    ConnectionLog fresh(m_dialogs);
+    EXPECT_EQ(fresh.ConnectedTimes(reached), m_log.ConnectedTimes(reached));
+}
+
 TEST_F(LogIndexTest, SingleWindowEqualsItsShareOfTheSevenWindowPass) {
     const double base = 46000.0;
     for (int i = 0; i < 5000; ++i) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -225,6 +226,101 @@ TEST_F(CompactTest, FailedCopyLeavesTheLogAndNoScratchFile) {
     EXPECT_FALSE(fs::exists(ConnectionLog::kScratchName));
     EXPECT_FALSE(fs::exists("temp.tmp.part"));
     EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 37u);
+}
+
+// Where the running connection's record goes: over its own record while that still holds its start,
+// else after whatever the log holds now, never past its end.
+struct RunningCase {
+    const char* name;
+    std::vector<ConnectionRecord> before; // the log as it stands at the write
+    std::optional<std::int64_t> index;    // where the recorder believes its record stands
+    std::vector<ConnectionRecord> after;
+    std::int64_t writtenAt;
+};
+
+void PrintTo(const RunningCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+constexpr ConnectionRecord kOld{100.0, 100.5};
+constexpr ConnectionRecord kOurs{101.0, 101.25};
+constexpr ConnectionRecord kOursLater{101.0, 101.5};
+constexpr ConnectionRecord kOther{102.0, 102.5};
+
+class WriteRunningTest : public ConnectionLogTest, public ::testing::WithParamInterface<RunningCase> {};
+
+TEST_P(WriteRunningTest, RewritesItsOwnRecordOrAppends) {
+    const RunningCase& c = GetParam();
+    if (!c.before.empty()) {
+        WriteLog(c.before);
+    }
+    RunningRecord record{c.index, c.index ? std::optional<DateTime>(kOurs.end) : std::nullopt};
+    m_log.WriteRunning(record, kOursLater.start, kOursLater.end);
+    EXPECT_THAT(ReadLog(), ::testing::ElementsAreArray(c.after));
+    EXPECT_EQ(record.index, c.writtenAt);
+    EXPECT_EQ(record.end, kOursLater.end);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, WriteRunningTest,
+    ::testing::Values(
+        RunningCase{"FirstWriteCreatesTheLog", {}, std::nullopt, {kOursLater}, 0},
+        RunningCase{"FirstWriteComesAfterTheOldRecords", {kOld}, std::nullopt, {kOld, kOursLater}, 1},
+        RunningCase{"RewritesInPlace", {kOld, kOurs}, 1, {kOld, kOursLater}, 1},
+        RunningCase{"RewritesInPlaceWithARecordAfterIt", {kOld, kOurs, kOther}, 1, {kOld, kOursLater, kOther}, 1},
+        RunningCase{"AWriteWhoseFlushFailedIsFoundAsTheNewest", {kOld, kOurs}, std::nullopt, {kOld, kOursLater}, 1},
+        RunningCase{"ReplacedLogGetsItAppended", {kOld, kOther}, 1, {kOld, kOther, kOursLater}, 2},
+        RunningCase{"LogCutBeforeItsPlaceGetsItAppendedAtTheEnd", {kOld}, 5, {kOld, kOursLater}, 1},
+        RunningCase{"ANegativePlaceIsNoPlace", {kOld}, -1, {kOld, kOursLater}, 1}));
+
+TEST_F(ConnectionLogTest, EmptiedLogFileGetsTheRunningRecordAtItsStart) {
+    WriteLog({kOld, kOurs});
+    WriteLog({});
+    RunningRecord record{1, kOurs.end};
+    m_log.WriteRunning(record, kOursLater.start, kOursLater.end);
+    EXPECT_THAT(ReadLog(), ElementsAre(kOursLater));
+    EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 16u);
+}
+
+TEST_F(ConnectionLogTest, ATrailingPieceIsOverwrittenByTheFirstWriteAndNeverWrittenPast) {
+    WriteLog({kOld});
+    AppendBytes(ConnectionLog::kFileName, 5);
+    RunningRecord record;
+    m_log.WriteRunning(record, kOurs.start, kOurs.end);
+    EXPECT_THAT(ReadLog(), ElementsAre(kOld, kOurs));
+    m_log.WriteRunning(record, kOursLater.start, kOursLater.end);
+    EXPECT_THAT(ReadLog(), ElementsAre(kOld, kOursLater));
+    EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 32u);
+}
+
+TEST_F(ConnectionLogTest, RemovingTakesOffOnlyTheNewestRecordWhenItIsStillOurs) {
+    WriteLog({kOld, kOurs});
+    EXPECT_FALSE(m_log.RemoveRunning(RunningRecord{0, kOurs.end}, kOurs.start)) << "not the newest";
+    EXPECT_FALSE(m_log.RemoveRunning(RunningRecord{1, kOurs.end}, kOther.start)) << "another start";
+    EXPECT_FALSE(m_log.RemoveRunning(RunningRecord{2, kOurs.end}, kOurs.start)) << "past the end";
+    EXPECT_FALSE(m_log.RemoveRunning(RunningRecord{}, kOurs.start)) << "never written";
+    EXPECT_THAT(ReadLog(), ElementsAre(kOld, kOurs));
+    const DateTime sumBefore = m_log.DayConnectedTime(101.0, 0.0);
+    EXPECT_EQ(sumBefore, 0.25);
+    EXPECT_TRUE(m_log.RemoveRunning(RunningRecord{1, kOurs.end}, kOurs.start));
+    EXPECT_THAT(ReadLog(), ElementsAre(kOld));
+    EXPECT_EQ(m_log.DayConnectedTime(101.0, 0.0), 0.0) << "the remembered sum went with the record";
+}
+
+TEST_F(ConnectionLogTest, RemovingLeavesARecordAppendedAfterOurs) {
+    WriteLog({kOld, kOurs, kOther});
+    EXPECT_FALSE(m_log.RemoveRunning(RunningRecord{1, kOurs.end}, kOurs.start));
+    EXPECT_THAT(ReadLog(), ElementsAre(kOld, kOurs, kOther));
+}
+
+TEST_F(ConnectionLogTest, WritingTheRunningRecordToAnUnopenableLogFailsAndKeepsThePlace) {
+    WriteLog({kOld, kOurs});
+    RunningRecord record{1, kOurs.end};
+    fs::remove(ConnectionLog::kFileName);
+    fs::create_directory(ConnectionLog::kFileName);
+    EXPECT_EQ(MessageOf([&] { m_log.WriteRunning(record, kOursLater.start, kOursLater.end); }), "File access denied");
+    EXPECT_EQ(record.index, 1);
+    EXPECT_EQ(record.end, kOurs.end) << "nothing was written";
 }
 
 } // namespace
