@@ -176,7 +176,7 @@ void RecordFile::Truncate(std::int64_t recordCount) {
     }
     int result = 0;
     do {
-        result = ::ftruncate(m_fd, recordCount * kRecordSize);
+        result = ::ftruncate(m_file.Get(), recordCount * kRecordSize);
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
         Fail(IoOperation::Write, errno);
