@@ -71,12 +71,17 @@ std::int64_t ReadAt(int fd, unsigned char* buffer, std::int64_t size, std::int64
 } // namespace
 
 RecordFile::RecordFile(const std::string& name, Mode mode) {
-    const int flags = O_RDWR | O_CLOEXEC | (mode == Mode::CreateOrTruncate ? O_CREAT | O_TRUNC : 0);
+    int flags = O_RDWR | O_CLOEXEC;
+    if (mode == Mode::CreateOrTruncate) {
+        flags |= O_CREAT | O_TRUNC;
+    } else if (mode == Mode::ReadOnly) {
+        flags = O_RDONLY | O_CLOEXEC;
+    }
     do {
         m_fd = ::open(name.c_str(), flags, 0666);
     } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0) {
-        Fail(mode == Mode::OpenExisting ? IoOperation::OpenExisting : IoOperation::Create, errno);
+        Fail(mode == Mode::CreateOrTruncate ? IoOperation::Create : IoOperation::OpenExisting, errno);
     }
 }
 
