@@ -1,6 +1,7 @@
 #include "report/Report.h"
 
 #include <fstream>
+#include <limits>
 
 #include "appcore/ConnectionList.h"
 #include "appcore/LimitSettings.h"
@@ -71,7 +72,9 @@ int RunReport(const std::vector<std::string>& args, const ReportEnvironment& env
     // Asked before the clock is read, so the running part reaches up to the moment the figures are taken.
     const std::optional<LiveState> live = env.askLive ? env.askLive(dir) : std::nullopt;
     const DateTime now = env.clock.Now();
-    const DateTime listAfter = options.since.value_or(now - kListWindowDays);
+    // Only the list keeps records; the other views need none of them in memory.
+    const DateTime listAfter = options.view != ReportView::List ? std::numeric_limits<double>::infinity()
+                                                                : options.since.value_or(now - kListWindowDays);
     const LogSnapshot snapshot = ReadLogSnapshot(LogPath(dir), ReportWindows(now), listAfter);
     const ReportFigures figures = ComputeReportFigures(snapshot, live, now, env.style.format);
     const LimitOutcome limit = ChooseLimit(options, figures, options.ini.value_or(env.defaultIni), env.style.format);

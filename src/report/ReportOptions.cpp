@@ -154,23 +154,29 @@ std::string IsoDateText(DateTime value) {
 }
 
 std::string IsoLocalText(DateTime value) {
+    return IsoTimeWriter().Text(value);
+}
+
+std::string IsoTimeWriter::Text(DateTime value) {
     const DecodedDateTime d = DecodeDateTime(value);
-    std::tm local{};
-    local.tm_year = d.date.year - 1900;
-    local.tm_mon = d.date.month - 1;
-    local.tm_mday = d.date.day;
-    local.tm_hour = d.time.hour;
-    local.tm_min = d.time.minute;
-    local.tm_sec = d.time.second;
-    local.tm_isdst = -1;
-    // The offset in force at that local time; mktime settles the daylight-saving question.
-    long offset = 0;
-    std::tm probe = local;
-    if (::mktime(&probe) != static_cast<std::time_t>(-1)) {
-        offset = probe.tm_gmtoff;
+    // Offsets change only at whole minutes.
+    const long long minute = ((static_cast<long long>(d.date.year) * 13 + d.date.month) * 32 + d.date.day) * 1440 +
+                             d.time.hour * 60 + d.time.minute;
+    if (minute != m_minute) {
+        std::tm local{};
+        local.tm_year = d.date.year - 1900;
+        local.tm_mon = d.date.month - 1;
+        local.tm_mday = d.date.day;
+        local.tm_hour = d.time.hour;
+        local.tm_min = d.time.minute;
+        local.tm_sec = d.time.second;
+        local.tm_isdst = -1;
+        // The offset in force at that local time; mktime settles the daylight-saving question.
+        m_offset = ::mktime(&local) != static_cast<std::time_t>(-1) ? local.tm_gmtoff : 0;
+        m_minute = minute;
     }
-    const char sign = offset < 0 ? '-' : '+';
-    const long magnitude = offset < 0 ? -offset : offset;
+    const char sign = m_offset < 0 ? '-' : '+';
+    const long magnitude = m_offset < 0 ? -m_offset : m_offset;
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", d.date.year, d.date.month,
                   d.date.day, d.time.hour, d.time.minute, d.time.second, d.time.millisecond, sign, magnitude / 3600,

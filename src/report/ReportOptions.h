@@ -53,6 +53,17 @@ inline constexpr const char* kReportUsage =
 // "2024-03-13T10:00:00.000+01:00".
 [[nodiscard]] std::string IsoLocalText(DateTime value);
 
+// The same for many times in a row: asking the system for the offset costs a look at the time zone file,
+// so the offset of the last minute asked about is kept.
+class IsoTimeWriter {
+public:
+    [[nodiscard]] std::string Text(DateTime value);
+
+private:
+    long long m_minute = -1;
+    long m_offset = 0;
+};
+
 // The date alone, "2024-03-13".
 [[nodiscard]] std::string IsoDateText(DateTime value);
 

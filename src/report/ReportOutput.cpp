@@ -200,6 +200,7 @@ void WriteToday(std::ostream& out, ReportFormat format, const ReportFigures& fig
 }
 
 void WriteList(std::ostream& out, ReportFormat format, const ReportFigures& figures, const ReportStyle& style) {
+    IsoTimeWriter iso;
     switch (format) {
     case ReportFormat::Text:
         for (const ConnectionRecord& record : figures.listed) {
@@ -210,8 +211,8 @@ void WriteList(std::ostream& out, ReportFormat format, const ReportFigures& figu
         out << "[";
         for (std::size_t i = 0; i < figures.listed.size(); ++i) {
             const ConnectionRecord& r = figures.listed[i];
-            out << (i == 0 ? "" : ",") << "\n{\"start\":" << JsonString(IsoLocalText(r.start))
-                << ",\"end\":" << JsonString(IsoLocalText(r.end))
+            out << (i == 0 ? "" : ",") << "\n{\"start\":" << JsonString(iso.Text(r.start))
+                << ",\"end\":" << JsonString(iso.Text(r.end))
                 << ",\"duration_seconds\":" << SecondsText(r.end - r.start) << "}";
         }
         out << "\n]\n";
@@ -219,7 +220,7 @@ void WriteList(std::ostream& out, ReportFormat format, const ReportFigures& figu
     case ReportFormat::Csv:
         out << "start,end,duration_seconds\n";
         for (const ConnectionRecord& r : figures.listed) {
-            out << IsoLocalText(r.start) << ',' << IsoLocalText(r.end) << ',' << SecondsText(r.end - r.start) << '\n';
+            out << iso.Text(r.start) << ',' << iso.Text(r.end) << ',' << SecondsText(r.end - r.start) << '\n';
         }
         break;
     }
