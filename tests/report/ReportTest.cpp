@@ -319,18 +319,6 @@ TEST_F(ReportRun, ATruncatedLogCountsEveryWholeRecordThenFails) {
     EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 37u) << "the reader never writes";
 }
 
-TEST_F(ReportRun, TheLogStaysAsItWasAndTheSettingsFileIsNotCreated) {
-    WriteLog(kThreeHoursToday);
-    const auto before = fs::last_write_time(ConnectionLog::kFileName);
-    fs::permissions(ConnectionLog::kFileName, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{}, {"--list"}, {"--alert"}}) {
-        EXPECT_NE(Run(args).status, ReportStatus::Unreadable);
-    }
-    EXPECT_EQ(fs::last_write_time(ConnectionLog::kFileName), before);
-    EXPECT_FALSE(fs::exists("hour_link.ini"));
-    EXPECT_FALSE(fs::exists(ConnectionLog::kScratchName));
-}
-
 TEST_F(ReportRun, TodayFollowsTheRunningConnectionAndSaysWhenTheLogIsAlone) {
     WriteLog(kThreeHoursToday);
     RunResult r = Run({"--today"});
