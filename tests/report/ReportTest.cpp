@@ -227,6 +227,7 @@ const std::vector<ConnectionRecord> kThreeHoursToday = {{At(0, 6), At(0, 9)}};
 
 const std::vector<StatusCase> kStatusCases = {
     {"MissingLogIsZeroFigures", {}, "", {}, {}, ReportStatus::Done, "File not found: datatime.dat"},
+    {"HelpIsNoError", kThreeHoursToday, "", {}, {"--help"}, ReportStatus::Done, ""},
     {"UnknownOption", kThreeHoursToday, "", {}, {"--weekly"}, ReportStatus::Usage, "unknown option '--weekly'"},
     {"TwoViews", kThreeHoursToday, "", {}, {"--today", "--list"}, ReportStatus::Usage, "exclude"},
     {"TwoFormats", kThreeHoursToday, "", {}, {"--json", "--csv"}, ReportStatus::Usage, "exclude"},
