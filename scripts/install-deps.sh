@@ -16,6 +16,8 @@ packages=(
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
     # the Debian package: its dependencies computed from the binaries, its desktop entry and metadata checked
     dpkg-dev desktop-file-utils appstream
+    # the report's manual page rendered and its libraries listed
+    groff-base binutils
     # footprint benchmark: the first paint of a window, seen from outside through the DAMAGE extension
     libxcb-damage0-dev
 )

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "app/Main.h"
+#include "platform/LiveState.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowActivation.h"
 
@@ -33,6 +34,15 @@ void InstanceRequests::Attach(TMainForm& form) {
 
 InstanceMessage InstanceRequests::Answer(const InstanceMessage& request) {
     InstanceMessage reply;
+    if (request.word == kStateRequest) {
+        // A query only: it never brings the window forward.
+        if (m_form == nullptr || !m_form->Created()) {
+            reply.word = "error";
+            reply.reason = kNotReadyError;
+            return reply;
+        }
+        return StateReply(m_form->CurrentState());
+    }
     if (request.word != kRaiseRequest) {
         reply.word = "error";
         reply.reason = kUnknownRequestError;

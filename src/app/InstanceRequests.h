@@ -15,7 +15,8 @@ class TMainForm;
 
 // Answers what a later start of the program asks of the running one. "raise" brings the main window
 // back as a click on the tray icon does and puts it in front; while a modal box is open (or the start-up
-// has not finished) it waits, and comes forward once the box is closed.
+// has not finished) it waits, and comes forward once the box is closed. "state" answers the running
+// connection and the figures on show, and changes nothing.
 class InstanceRequests final : public QObject {
 public:
     // Answers from now on, before the main window exists: a start-up message box may be open a while.

@@ -443,4 +443,30 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+LiveState TMainForm::CurrentState() const {
+    LiveState state;
+    state.now = m_services.clock.Now();
+    state.recording = m_recorder.Recording();
+    if (state.recording) {
+        state.connectionStart = m_recorder.ConnectionStart();
+        // The end the log holds for the running connection: a reader adds only what lies beyond it.
+        state.checkpointEnd = m_recorder.LastCheckpoint();
+    }
+    state.todayTotal = m_recorder.TodayTotal();
+    if (SerieGiorno->Count() == kChartDays && SerieMedia->Count() == kChartDays) {
+        std::array<double, kChartDays> hours{};
+        std::array<double, kChartDays> averages{};
+        for (int i = 0; i < kChartDays; ++i) {
+            hours[static_cast<std::size_t>(i)] = SerieGiorno->GetYValue(i);
+            averages[static_cast<std::size_t>(i)] = SerieMedia->GetYValue(i);
+        }
+        state.hours = hours;
+        state.averages = averages;
+    }
+    state.timeLimit = m_timeLimit;
+    state.limitText = CBox->currentText().toStdString();
+    state.alertOn = CBLimit->isChecked();
+    return state;
+}
+
 } // namespace hourlink

@@ -9,6 +9,7 @@
 #include "appcore/Maker.h"
 #include "appcore/StatusLine.h"
 #include "monitor/ConnectionRecorder.h"
+#include "platform/LiveState.h"
 #include "runtime/FormatSettings.h"
 #include "stats/SevenDays.h"
 #include "store/iodata.h"
@@ -96,6 +97,9 @@ public:
 
     // Ends the program without asking, keeping the running connection: log-off, shut-down, SIGTERM.
     void EndSession();
+
+    // What the report companion asks for: the running connection and the figures shown at this moment.
+    [[nodiscard]] LiveState CurrentState() const;
 
     // Components, in the order the window declares them; each is owned by the window.
     TChart* Chart1 = nullptr;

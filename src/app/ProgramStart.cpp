@@ -38,9 +38,15 @@ std::string SettingsFileAtStart(const QString& executablePath) {
 
 SingleInstance InstanceForWorkingFolder() {
     std::error_code error;
-    std::filesystem::path folder = std::filesystem::canonical(std::filesystem::current_path(error), error);
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    return InstanceForFolder(error ? QDir::currentPath().toStdString() : current.string());
+}
+
+SingleInstance InstanceForFolder(const std::string& folderPath) {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::canonical(folderPath, error);
     if (error) {
-        folder = QDir::currentPath().toStdString();
+        folder = QDir(QString::fromStdString(folderPath)).absolutePath().toStdString();
     }
     const QString name = QString::fromStdString(InstanceName(static_cast<std::uint32_t>(::getuid()), folder.string()));
     return SingleInstance(SingleInstance::Folder(qEnvironmentVariable("XDG_RUNTIME_DIR"), name), name);

@@ -23,6 +23,8 @@ inline constexpr const char* kMinimizedArgument = "--minimized";
 
 // The lock and socket of the program keeping the log in the current working folder for this user.
 [[nodiscard]] SingleInstance InstanceForWorkingFolder();
+// The same for the log in `folder`, for a program that looks at a log from outside its folder.
+[[nodiscard]] SingleInstance InstanceForFolder(const std::string& folder);
 
 // Run: this start keeps the log (or no lock can be had, and it runs unguarded, as it always did).
 // HandedOver: a program already runs for this log and was asked to come forward (or, for a minimised

@@ -6,6 +6,13 @@
 
 namespace hourlink {
 
+void AppendConnectionLines(const ConnectionRecord& record, const FormatSettings& format, const LineSink& appendLine) {
+    appendLine("Inizio: " + DateTimeText(record.start, format));
+    appendLine("Fine  : " + DateTimeText(record.end, format));
+    appendLine("Durata: " + DurationText(record.end - record.start, format));
+    appendLine(kListSeparator);
+}
+
 void BuildConnectionList(DateTime now, const FormatSettings& format, const LineSink& appendLine) {
     if (!FileExists(ConnectionLog::kFileName)) {
         appendLine(kNoLogText);
@@ -16,10 +23,7 @@ void BuildConnectionList(DateTime now, const FormatSettings& format, const LineS
     RecordFile log(ConnectionLog::kFileName, RecordFile::Mode::OpenExisting);
     log.ReadAll([&](const ConnectionRecord& record) {
         if (record.end > limit) {
-            appendLine("Inizio: " + DateTimeText(record.start, format));
-            appendLine("Fine  : " + DateTimeText(record.end, format));
-            appendLine("Durata: " + DurationText(record.end - record.start, format));
-            appendLine(kListSeparator);
+            AppendConnectionLines(record, format, appendLine);
         }
     });
     log.Close();

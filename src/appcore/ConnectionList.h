@@ -5,6 +5,7 @@
 
 #include "runtime/DateTime.h"
 #include "runtime/FormatSettings.h"
+#include "runtime/RecordFile.h"
 
 namespace hourlink {
 
@@ -23,5 +24,8 @@ using LineSink = std::function<void(const std::string& line)>;
 // over before a failure stay with the caller, and a trailing piece shorter than a record fails with
 // "Read beyond end of file" after every whole record has been listed.
 void BuildConnectionList(DateTime now, const FormatSettings& format, const LineSink& appendLine);
+
+// The four lines of one connection in the list: start, end, duration and the separator.
+void AppendConnectionLines(const ConnectionRecord& record, const FormatSettings& format, const LineSink& appendLine);
 
 } // namespace hourlink

@@ -25,6 +25,8 @@ inline constexpr const char* kActivationTokenField = "activation-token";
 inline constexpr const char* kUnknownRequestError = "unknown-request";
 inline constexpr const char* kUnsupportedVersionError = "unsupported-version";
 inline constexpr const char* kMalformedError = "malformed";
+// A query that came before the program's start-up had finished.
+inline constexpr const char* kNotReadyError = "not-ready";
 
 struct InstanceMessage {
     // The request's name, or "ok" / "error" in a reply.

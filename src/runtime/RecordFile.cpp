@@ -61,10 +61,16 @@ std::int64_t ReadAt(int fd, unsigned char* buffer, std::int64_t size, std::int64
 
 } // namespace
 
-RecordFile::RecordFile(const std::string& name, Mode mode)
-    : m_file(OpenFile(name, O_RDWR | (mode == Mode::CreateOrTruncate ? O_CREAT | O_TRUNC : 0), 0666)) {
+RecordFile::RecordFile(const std::string& name, Mode mode) {
+    int flags = O_RDWR;
+    if (mode == Mode::CreateOrTruncate) {
+        flags |= O_CREAT | O_TRUNC;
+    } else if (mode == Mode::ReadOnly) {
+        flags = O_RDONLY;
+    }
+    m_file = OpenFile(name, flags, 0666);
     if (!m_file.Valid()) {
-        Fail(mode == Mode::OpenExisting ? IoOperation::OpenExisting : IoOperation::Create, errno);
+        Fail(mode == Mode::CreateOrTruncate ? IoOperation::Create : IoOperation::OpenExisting, errno);
     }
 }
 

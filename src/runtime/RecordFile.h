@@ -27,6 +27,7 @@ public:
     enum class Mode {
         OpenExisting,     // read-write; the file must exist
         CreateOrTruncate, // read-write; created empty, or emptied
+        ReadOnly,         // for readers beside the running program: the file must exist, and nothing is written
     };
 
     RecordFile(const std::string& name, Mode mode);

@@ -36,13 +36,16 @@ std::vector<DateTime> RunningShares(const std::vector<TimeWindow>& windows, Date
     return shares;
 }
 
+DateTime UnloggedFrom(const RunningConnection& running) {
+    return running.loggedUntil ? std::max(running.start, *running.loggedUntil) : running.start;
+}
+
 std::vector<DateTime> LiveSevenDaySums(ConnectionLog& log, DateTime now,
                                        const std::optional<RunningConnection>& running) {
     const std::vector<TimeWindow> windows = SevenDayWindows(now);
     std::vector<DateTime> sums = log.ConnectedTimes(windows);
     if (running) {
-        const DateTime from = running->loggedUntil ? std::max(running->start, *running->loggedUntil) : running->start;
-        const std::vector<DateTime> shares = RunningShares(windows, from, now);
+        const std::vector<DateTime> shares = RunningShares(windows, UnloggedFrom(*running), now);
         for (std::size_t i = 0; i < sums.size(); ++i) {
             sums[i] += shares[i];
         }

@@ -38,6 +38,10 @@ struct RunningConnection {
     std::optional<DateTime> loggedUntil;
 };
 
+// Where the part of a running connection that the log does not hold yet begins: its last checkpoint's end,
+// or its start when it has none.
+[[nodiscard]] DateTime UnloggedFrom(const RunningConnection& running);
+
 // The seven daily sums at `now`, oldest first: what the log holds in each window plus the running
 // connection's part beyond what the log holds of it, so no part of it counts twice. One use of the log's
 // summary, no pass of its own.

@@ -17,11 +17,15 @@
 #include <gtest/gtest.h>
 
 #include "app/AppIcon.h"
+#include "app/InstanceRequests.h"
 #include "app/TBevel.h"
 #include "chart/TChart.h"
 #include "platform/ConnectionState.h"
+#include "platform/LiveState.h"
 #include "platform/Shell.h"
+#include "platform/SingleInstance.h"
 #include "platform/tray/FakeTrayPlatform.h"
+#include "report/ReportFigures.h"
 #include "runtime/Clock.h"
 #include "runtime/RecordFile.h"
 #include "stats/SevenDays.h"
@@ -594,6 +598,53 @@ TEST_F(AlwaysOnTest, AConfirmedCloseTakesTheRunningConnectionsRecordOffTheLog) {
     m_dialogs.answerYes = true;
     EXPECT_TRUE(form->close());
     EXPECT_THAT(ReadLogFile(), ElementsAre(ConnectionRecord{yesterday + 0.25, yesterday + 0.5}));
+}
+
+// The report companion asks the running window for its state; with the same log and clock it must show
+// the window's own figures, and the question must leave the window where it is.
+TEST_F(LiveFiguresTest, TheStateAnswerCarriesTheWindowsFiguresAndRaisesNothing) {
+    const auto form = FormWithSixHoursYesterday();
+    m_connection.SetUp(true);
+    Tick(*form);
+    const DateTime start = m_clock.Now();
+    m_clock.AdvanceSeconds(5400.0);
+    Tick(*form);
+
+    SingleInstance instance(QString::fromStdString(fs::current_path().string()), "state-test");
+    InstanceRequests requests(instance);
+    InstanceMessage ask;
+    ask.word = kStateRequest;
+    EXPECT_EQ(requests.Answer(ask).reason, kNotReadyError) << "no window attached yet";
+    requests.Attach(*form);
+    const std::optional<LiveState> state = ReadStateReply(requests.Answer(ask));
+    ASSERT_TRUE(state.has_value());
+    ASSERT_FALSE(m_tray->MainFormVisible());
+    QTest::qWait(250); // longer than a raise waits before it looks again
+    EXPECT_FALSE(m_tray->MainFormVisible()) << "a query never brings the window back";
+
+    EXPECT_TRUE(state->recording);
+    EXPECT_EQ(state->connectionStart, start);
+    EXPECT_FALSE(state->checkpointEnd.has_value());
+    EXPECT_EQ(state->now, m_clock.Now());
+    EXPECT_EQ(state->todayTotal, form->TodayTotal());
+    EXPECT_EQ(state->timeLimit, 1.0 / 24);
+    EXPECT_EQ(state->limitText, "AUP 1");
+    EXPECT_TRUE(state->alertOn);
+    ASSERT_TRUE(state->hours.has_value() && state->averages.has_value());
+
+    const ReportFigures report =
+        ComputeReportFigures(ReadLogSnapshot(ConnectionLog::kFileName, ReportWindows(m_clock.Now()), m_clock.Now() - 6),
+                             state, m_clock.Now(), FormatSettings{});
+    for (int i = 0; i < 7; ++i) {
+        const auto u = static_cast<std::size_t>(i);
+        EXPECT_EQ((*state->hours)[u], form->SerieGiorno->GetYValue(i)) << i;
+        EXPECT_EQ((*state->averages)[u], form->SerieMedia->GetYValue(i)) << i;
+        EXPECT_NEAR(report.seven.hours[u], form->SerieGiorno->GetYValue(i), 1e-9) << i;
+        EXPECT_NEAR(report.seven.averages[u], form->SerieMedia->GetYValue(i), 1e-9) << i;
+        EXPECT_EQ(report.seven.hourLabels[u], form->SerieGiorno->GetPointLabel(i)) << i;
+        EXPECT_EQ(report.seven.averageLabels[u], form->SerieMedia->GetPointLabel(i)) << i;
+    }
+    EXPECT_NEAR(report.seven.hours[6], 1.5, 1e-6);
 }
 
 TEST_F(LiveFiguresTest, MinimisingPutsTheIconInTheTrayAndAClickBringsTheWindowBack) {

@@ -19,7 +19,8 @@ chmod 755 "$E2E_DIR"
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >contents
 for path in /usr/bin/hourlink /usr/bin/hourlink-launch /usr/share/applications/it.pellandra.Hourlink.desktop \
     /usr/share/metainfo/it.pellandra.Hourlink.metainfo.xml /usr/share/doc/hourlink/Readme.txt \
-    /usr/share/doc/hourlink/copyright /usr/share/hourlink/Readme.txt; do
+    /usr/share/doc/hourlink/copyright /usr/share/hourlink/Readme.txt /usr/bin/hourlink-report \
+    /usr/share/man/man1/hourlink-report.1.gz; do
     grep -qx "$path" contents || e2e_fail "$path is not in the package"
 done
 for size in 32 48 64 128 256; do
@@ -43,6 +44,17 @@ dpkg-deb -x "$deb" root
 desktop-file-validate root/usr/share/applications/it.pellandra.Hourlink.desktop || e2e_fail "desktop entry refused"
 appstreamcli validate --no-net root/usr/share/metainfo/it.pellandra.Hourlink.metainfo.xml ||
     e2e_fail "AppStream metadata refused"
+# The report's manual page renders without a warning and names every option.
+manual=$(zcat root/usr/share/man/man1/hourlink-report.1.gz | groff -man -Tascii -P-cbou -ww 2>"$E2E_DIR/man.err") ||
+    e2e_fail "the manual page does not render"
+[ ! -s "$E2E_DIR/man.err" ] || e2e_fail "the manual page renders with warnings: $(cat "$E2E_DIR/man.err")"
+for option in --today --list --since --json --csv --dir --ini --alert --limit; do
+    grep -q -- "$option" <<<"$manual" || e2e_fail "the manual page does not name $option"
+done
+# No widgets in the report: it must not pull in the widget library.
+if objdump -p root/usr/bin/hourlink-report | grep -q 'NEEDED.*libQt6Widgets'; then
+    e2e_fail "hourlink-report links Qt Widgets"
+fi
 grep -qx 'Icon=it.pellandra.Hourlink' root/usr/share/applications/it.pellandra.Hourlink.desktop ||
     e2e_fail "the desktop entry names no icon of the package"
 for size in 32 48 64 128 256; do
@@ -79,4 +91,18 @@ e2e_poll 50 test -f "$ini" || e2e_fail "no settings file in the user's home: $(c
 grep -q '^Time limit=AUP 2' "$ini" || e2e_fail "the settings file holds: $(cat "$ini")"
 [ "$(stat -c %u "$ini")" = "$user" ] || e2e_fail "the settings file is not the user's"
 [ ! -e root/usr/bin/hour_link.ini ] || e2e_fail "a settings file beside the unpacked program"
+# The unpacked report, run by the same user without options for folder or settings, finds the program's
+# log through the launcher's folder and asks the running program, whose limit is the one just chosen.
+as_user() {
+    setpriv --reuid="$user" --regid="$user" --clear-groups --reset-env \
+        env HOME="$home" XDG_RUNTIME_DIR="$home/runtime" PATH=/usr/bin:/bin "$@"
+}
+answer=$(as_user root/usr/bin/hourlink-report --json) || e2e_fail "the unpacked report failed: $answer"
+python3 -c '
+import json, sys
+r = json.loads(sys.argv[1])
+assert r["live"] is True, "not live"
+assert r["limit"]["text"] == "AUP 2", r["limit"]
+assert r["days"][0]["connected_seconds"] == 3600.0, r["days"]
+' "$answer" || e2e_fail "the unpacked report answered $answer"
 e2e_log "ok: the limit went to $ini"

@@ -1,4 +1,5 @@
 #include "platform/InstanceProtocol.h"
+#include "platform/LiveState.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,77 @@ TEST(InstanceName, IsShortAndDiffersByUserAndFolder) {
     EXPECT_NE(name, InstanceName(1001, deep));
     EXPECT_NE(name, InstanceName(1000, deep + "x"));
     EXPECT_NE(InstanceName(1, "0/a"), InstanceName(10, "/a")) << "the user id and the folder do not run together";
+}
+
+// The report adds the running connection to the log's sums, so every number must come back to the same bits.
+TEST(LiveStateReply, ComesBackThroughTheWireBitForBit) {
+    LiveState state;
+    state.recording = true;
+    state.connectionStart = 45364.41666666666;
+    state.checkpointEnd = 45364.999988425923;
+    state.now = 45365.000011574077;
+    state.todayTotal = 1.0 / 86400.0;
+    state.hours = std::array<double, 7>{0.1, 2.0 / 3.0, 0.0, 24.0, 1e-9, 3.3333333333333335, 0.000277};
+    state.averages =
+        std::array<double, 7>{0.1, 0.38333333333333336, 0.25555555555555554, 6.191666666666666, 4.95, 4.68, 4.01};
+    state.timeLimit = 0.5;
+    state.limitText = "AUP 12";
+    state.alertOn = true;
+    const ReadResult wire = ReadInstanceMessage(FormatInstanceMessage(StateReply(state)));
+    ASSERT_EQ(wire.state, ReadState::Complete);
+    const std::optional<LiveState> back = ReadStateReply(wire.message);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_TRUE(back->recording);
+    EXPECT_EQ(back->connectionStart, state.connectionStart);
+    EXPECT_EQ(back->checkpointEnd, state.checkpointEnd);
+    EXPECT_EQ(back->now, state.now);
+    EXPECT_EQ(back->todayTotal, state.todayTotal);
+    EXPECT_EQ(back->hours, state.hours);
+    EXPECT_EQ(back->averages, state.averages);
+    EXPECT_EQ(back->timeLimit, 0.5);
+    EXPECT_EQ(back->limitText, "AUP 12");
+    EXPECT_TRUE(back->alertOn);
+}
+
+TEST(LiveStateReply, IdleWithoutChartOrCheckpointLeavesThemAbsent) {
+    LiveState state;
+    state.now = 45364.5;
+    const std::optional<LiveState> back = ReadStateReply(StateReply(state));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_FALSE(back->recording);
+    EXPECT_FALSE(back->connectionStart.has_value());
+    EXPECT_FALSE(back->checkpointEnd.has_value());
+    EXPECT_FALSE(back->hours.has_value());
+    EXPECT_FALSE(back->alertOn);
+}
+
+// A reply the report cannot trust counts as no answer, and the log alone is shown.
+TEST(LiveStateReply, ErrorsAndDamagedRepliesAreNoState) {
+    LiveState recording;
+    recording.recording = true;
+    recording.connectionStart = 45364.25;
+    const InstanceMessage good = StateReply(recording);
+    ASSERT_TRUE(ReadStateReply(good).has_value());
+
+    InstanceMessage error;
+    error.word = "error";
+    error.reason = kNotReadyError;
+    EXPECT_FALSE(ReadStateReply(error).has_value());
+
+    for (const char* key : {"now", "today-total", "time-limit", "recording", "alert", "connection-start"}) {
+        InstanceMessage damaged = good;
+        damaged.fields.erase(key);
+        EXPECT_FALSE(ReadStateReply(damaged).has_value()) << "without " << key;
+    }
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{{"now", "12,5"},
+                                                                                     {"hours", "1 2 3 4 5 6"},
+                                                                                     {"hours", "1 2 3 4 5 6 7 8"},
+                                                                                     {"averages", "1 2 3 4 5 6 x"},
+                                                                                     {"checkpoint-end", ""}}) {
+        InstanceMessage damaged = good;
+        damaged.fields[key] = value;
+        EXPECT_FALSE(ReadStateReply(damaged).has_value()) << key << ": " << value;
+    }
 }
 
 } // namespace

@@ -53,6 +53,22 @@ TEST_F(RecordFileTest, BlockReadsDeliverEveryWholeRecordBeforeFailingOnATrailing
     EXPECT_EQ(CodeOf([&] { (void)f.Read(); }), IoCode::ReadBeyondEnd);
 }
 
+// A reader beside the running program must never change the log, whatever it is asked to do.
+TEST_F(RecordFileTest, ReadOnlyReadsButNeverWrites) {
+    EXPECT_EQ(CodeOf([] { RecordFile f("absent.dat", RecordFile::Mode::ReadOnly); }), IoCode::FileNotFound);
+    EXPECT_FALSE(fs::exists("absent.dat"));
+    {
+        RecordFile f("log.dat", RecordFile::Mode::CreateOrTruncate);
+        f.Write(ConnectionRecord{1.0, 2.0});
+        f.Close();
+    }
+    RecordFile f("log.dat", RecordFile::Mode::ReadOnly);
+    EXPECT_EQ(f.Read(), (ConnectionRecord{1.0, 2.0}));
+    f.Seek(1);
+    EXPECT_NE(CodeOf([&] { f.Write(ConnectionRecord{3.0, 4.0}); }), 0);
+    EXPECT_EQ(fs::file_size("log.dat"), 16u);
+}
+
 TEST_F(RecordFileTest, CreateEmptiesAnExistingFile) {
     std::ofstream("log.dat") << "something longer than a record";
     RecordFile f("log.dat", RecordFile::Mode::CreateOrTruncate);

@@ -1,12 +1,18 @@
 #include "store/iodata.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <random>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "runtime/Errors.h"
 #include "runtime/RecordFile.h"
+#include "store/LogReader.h"
 #include "support/FakeDialogs.h"
 #include "support/TempDir.h"
 
@@ -143,6 +149,67 @@ TEST_F(LogIndexTest, SingleWindowEqualsItsShareOfTheSevenWindowPass) {
     for (std::size_t i = 0; i < windows.size(); ++i) {
         EXPECT_EQ(fresh.DayConnectedTime(windows[i].hi - 1.0, windows[i].lo - (windows[i].hi - 1.0)), all[i]);
     }
+}
+
+// The report's single read-only pass finds the windows a record reaches by search; every sum must still be
+// the full pass's, bit for bit, whatever the windows: overlapping, out of order, empty or turned round.
+TEST_F(LogIndexTest, AReadOnlySnapshotSumsAndCountsAsAFullPass) {
+    const double base = 46000.0;
+    for (int i = 0; i < 2 * LogIndex::kBlockRecords + 5; ++i) {
+        m_records.push_back(RandomRecord(base));
+    }
+    WriteAll();
+    std::uniform_real_distribution<double> day(0.0, 31.0);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<TimeWindow> windows;
+        for (int d = 0; d < 21; ++d) { // consecutive whole days, as the report's table
+            windows.push_back({std::floor(base) + 5 + d, std::floor(base) + 6 + d});
+        }
+        for (const TimeWindow& w : RandomWindows(base)) {
+            windows.push_back(w);
+        }
+        windows.push_back({base + day(m_random), base + day(m_random)}); // either way round
+        windows.push_back({base + 3.0, base + 3.0});
+        const double listAfter = base + day(m_random);
+        const LogSnapshot snapshot = ReadLogSnapshot(ConnectionLog::kFileName, windows, listAfter);
+        ASSERT_EQ(snapshot.sums, NaiveSums(m_records, windows)) << "round " << round;
+        for (std::size_t w = 0; w < windows.size(); ++w) {
+            std::int64_t count = 0;
+            for (const ConnectionRecord& r : m_records) {
+                count += NaiveSums({r}, {windows[w]}).front() > 0.0 ? 1 : 0;
+            }
+            ASSERT_EQ(snapshot.counts[w], count) << "window " << w << ", round " << round;
+        }
+        std::vector<ConnectionRecord> listed;
+        std::copy_if(m_records.begin(), m_records.end(), std::back_inserter(listed),
+                     [&](const ConnectionRecord& r) { return r.end > listAfter; });
+        // Compared by their bytes: a record without a start date never equals itself.
+        ASSERT_EQ(snapshot.listed.size(), listed.size());
+        EXPECT_EQ(std::memcmp(snapshot.listed.data(), listed.data(), listed.size() * sizeof(ConnectionRecord)), 0);
+        EXPECT_EQ(snapshot.records, static_cast<std::int64_t>(m_records.size()));
+        EXPECT_EQ(snapshot.errorCode, 0);
+    }
+}
+
+TEST_F(LogIndexTest, AReadOnlySnapshotOfAMissingOrTruncatedLog) {
+    const std::vector<TimeWindow> windows = {{46000.0, 46001.0}};
+    LogSnapshot snapshot = ReadLogSnapshot(ConnectionLog::kFileName, windows, 0.0);
+    EXPECT_FALSE(snapshot.exists);
+    EXPECT_EQ(snapshot.sums, std::vector<double>{0.0});
+    EXPECT_FALSE(FileExists(ConnectionLog::kFileName)) << "a reader creates nothing";
+
+    m_records = {{46000.25, 46000.5}, {std::nan(""), 46000.7}, {45990.0, 45990.5}};
+    WriteAll();
+    std::FILE* f = std::fopen(ConnectionLog::kFileName, "ab");
+    std::fputs("tail", f);
+    std::fclose(f);
+    snapshot = ReadLogSnapshot(ConnectionLog::kFileName, windows, 0.0);
+    EXPECT_TRUE(snapshot.exists);
+    EXPECT_EQ(snapshot.errorCode, IoCode::ReadBeyondEnd);
+    EXPECT_EQ(snapshot.records, 3);
+    EXPECT_EQ(snapshot.sums, std::vector<double>{0.25});
+    EXPECT_EQ(snapshot.oldestStart, 45990.0) << "the record without a start date is passed over";
+    EXPECT_EQ(snapshot.listed.size(), 3u);
 }
 
 } // namespace
