@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "runtime/Windows1252.h"
+#include "tray/TrayUnits.h"
 
 namespace hourlink {
 namespace {
@@ -15,14 +16,14 @@ constexpr std::uint32_t kEnterExitIntervalMs = 20;
 constexpr DWORD kTaskbarCreatedVersion = (4U << 16) | 71U;
 
 // Process-wide state of this unit on one platform: the shared tray window, and what the unit learnt at start.
-struct SysTrayIconUnit final : TrayPlatform::UnitState {
+struct SysTrayIconUnit final : TrayUnits::State {
     std::unique_ptr<TTrayIconHandler> handler;
     UINT taskbarCreatedMessage = 0;
     DWORD commonControlsVersion = 0;
 };
 
 SysTrayIconUnit& unitOf(TrayPlatform& platform) {
-    auto& state = platform.unitState(TrayPlatform::Unit::SysTrayIcon);
+    auto& state = TrayUnits::Of(platform).trayIcon();
     if (!state) {
         auto fresh = std::make_unique<SysTrayIconUnit>();
         SysTrayIconUnit& unit = *fresh;

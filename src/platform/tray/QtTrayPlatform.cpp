@@ -21,8 +21,6 @@
 namespace hourlink {
 namespace {
 
-// The shortest interval the window system runs a timer at; a zero interval would otherwise spin.
-constexpr UINT kMinimumTimerMs = 10;
 // The common controls this tray stands in for: balloons, and the taskbar's return announced.
 constexpr DWORD kCommonControlsVersion = 6U << 16;
 
@@ -70,12 +68,11 @@ QString DecodeWindows1252(const std::string& bytes) {
 }
 
 QtTrayPlatform::QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError)
-    : m_mainWindow(mainWindow), m_onError(std::move(onError)), m_trayPoll(new QTimer(this)) {
-    auto defaultProc = [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        return DefWindowProc(window, message, wParam, lParam);
-    };
-    m_windows[kApplicationWindow] = Window{std::make_shared<WindowProc>(defaultProc)};
-    m_windows[kMainFormWindow] = Window{std::make_shared<WindowProc>(defaultProc)};
+    : m_mainWindow(mainWindow), m_onError(std::move(onError)),
+      m_windows([this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+          return DefWindowProc(window, message, wParam, lParam);
+      }),
+      m_trayPoll(new QTimer(this)) {
     if (m_mainWindow) {
         m_mainWindow->installEventFilter(this);
     }
@@ -84,7 +81,7 @@ QtTrayPlatform::QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError)
 }
 
 QtTrayPlatform::~QtTrayPlatform() {
-    endUnits();
+    dropAttachment();
     if (m_mainWindow) {
         m_mainWindow->removeEventFilter(this);
     }
@@ -103,26 +100,14 @@ void QtTrayPlatform::reportError(const std::string& message) const {
 }
 
 LRESULT QtTrayPlatform::deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto found = m_windows.find(window);
-    if (found == m_windows.end()) {
-        return 0;
-    }
-    // Held here: the procedure may replace itself or destroy its window while it runs.
-    const std::shared_ptr<WindowProc> proc = found->second.proc;
     try {
-        return CallWindowProc(*proc, window, message, wParam, lParam);
+        return m_windows.send(window, message, wParam, lParam);
     } catch (const std::exception& error) {
         reportError(error.what());
     } catch (...) {
         reportError("Unknown exception");
     }
     return 0;
-}
-
-void QtTrayPlatform::post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    QMetaObject::invokeMethod(
-        this, [this, window, message, wParam, lParam] { deliver(window, message, wParam, lParam); },
-        Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -258,13 +243,9 @@ void QtTrayPlatform::checkTrayHost() {
 }
 
 UINT QtTrayPlatform::RegisterWindowMessage(const std::string& name) {
-    const auto found = m_registered.find(name);
-    if (found != m_registered.end()) {
-        return found->second;
-    }
-    const UINT number = 0xC000 + static_cast<UINT>(m_registered.size());
-    m_registered[name] = number;
-    if (name == "TaskbarCreated") {
+    const bool known = m_windows.registered(name).has_value();
+    const UINT number = m_windows.registerMessage(name);
+    if (!known && name == "TaskbarCreated") {
         m_taskbarCreated = number;
         m_trayWasAvailable = trayAvailable();
         m_trayPoll->start();
@@ -302,13 +283,11 @@ void QtTrayPlatform::DestroyIcon(HICON icon) {
 // Windows, procedures, messages and timers
 
 HWND QtTrayPlatform::CreateMessageWindow(WindowProc proc) {
-    const HWND window = m_nextWindow++;
-    m_windows[window] = Window{std::make_shared<WindowProc>(std::move(proc))};
-    return window;
+    return m_windows.create(std::move(proc));
 }
 
 bool QtTrayPlatform::DestroyWindow(HWND window) {
-    if (window == kApplicationWindow || window == kMainFormWindow || m_windows.erase(window) == 0) {
+    if (!m_windows.destroy(window)) {
         return false;
     }
     for (auto it = m_timers.begin(); it != m_timers.end();) {
@@ -328,23 +307,34 @@ LRESULT QtTrayPlatform::DefWindowProc(HWND, UINT, WPARAM, LPARAM) {
 }
 
 WindowProc QtTrayPlatform::GetWindowProc(HWND window) {
-    return WindowProcOf(m_windows, window);
+    return m_windows.proc(window);
 }
 
 WindowProc QtTrayPlatform::SetWindowProc(HWND window, WindowProc proc) {
-    return ReplaceWindowProc(m_windows, window, std::move(proc));
+    return m_windows.replaceProc(window, std::move(proc));
 }
 
 bool QtTrayPlatform::PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (m_windows.count(window) == 0) {
+    bool firstInQueue = false;
+    if (!m_windows.post(window, message, wParam, lParam, &firstInQueue)) {
         return false;
     }
-    post(window, message, wParam, lParam);
+    // One delivery from the event loop takes everything queued until then.
+    if (firstInQueue) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_windows.deliverPosted([this](HWND target, UINT queued, WPARAM wParam, LPARAM lParam) {
+                    deliver(target, queued, wParam, lParam);
+                });
+            },
+            Qt::QueuedConnection);
+    }
     return true;
 }
 
 bool QtTrayPlatform::SetTimer(HWND window, UINT_PTR id, UINT elapseMs) {
-    if (m_windows.count(window) == 0) {
+    if (!m_windows.exists(window)) {
         return false;
     }
     QTimer*& timer = m_timers[TimerKey{window, id}];
@@ -352,7 +342,7 @@ bool QtTrayPlatform::SetTimer(HWND window, UINT_PTR id, UINT elapseMs) {
         timer = new QTimer(this);
         connect(timer, &QTimer::timeout, this, [this, window, id] { deliver(window, WM_TIMER, id, 0); });
     }
-    timer->start(static_cast<int>(std::max(elapseMs, kMinimumTimerMs)));
+    timer->start(static_cast<int>(MessageWindows::TimerInterval(elapseMs)));
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/tray/MessageWindows.h"
 #include "platform/tray/TrayActivation.h"
 #include "platform/tray/TrayPlatform.h"
 
@@ -45,8 +46,8 @@ public:
     using ErrorHandler = std::function<void(const std::string& message)>;
     using AvailabilityProbe = std::function<bool()>;
 
-    static constexpr HWND kApplicationWindow = 1;
-    static constexpr HWND kMainFormWindow = 2;
+    static constexpr HWND kApplicationWindow = MessageWindows::kApplicationWindow;
+    static constexpr HWND kMainFormWindow = MessageWindows::kMainFormWindow;
     static constexpr int kTrayPollMs = 3000;
 
     explicit QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError = {});
@@ -99,9 +100,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Window {
-        std::shared_ptr<WindowProc> proc;
-    };
     // The Qt objects are children of the platform; one that goes while it may be emitting is deleted later.
     struct TrayEntry {
         QSystemTrayIcon* icon = nullptr;
@@ -117,7 +115,6 @@ private:
 
     // Runs the window's procedure behind the guard that keeps exceptions out of Qt.
     LRESULT deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void applyFields(TrayEntry& entry, const NotifyIconData& data);
     void applyBalloon(TrayEntry& entry, const NotifyIconData& data);
     [[nodiscard]] QWidget* widgetFor(HWND window) const;
@@ -130,14 +127,12 @@ private:
     AvailabilityProbe m_probe;
     bool m_showMainForm = true;
 
-    std::map<HWND, Window> m_windows;
-    HWND m_nextWindow = 0x100;
+    MessageWindows m_windows;
 
     std::map<IconKey, TrayEntry> m_tray;
     std::map<HICON, QIcon> m_icons;
     HICON m_nextIcon = 0x1000;
 
-    std::map<std::string, UINT> m_registered;
     UINT m_taskbarCreated = 0;
     QTimer* m_trayPoll;
     bool m_trayWasAvailable = false;
