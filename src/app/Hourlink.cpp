@@ -66,8 +66,11 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     QtShell shell;
     const auto trayPlatform = [&dialogs](QWidget& window) -> std::unique_ptr<TrayPlatform> {
-        return std::make_unique<QtTrayPlatform>(
+        auto platform = std::make_unique<QtTrayPlatform>(
             &window, [&dialogs](const std::string& message) { dialogs.ShowError(ErrorBoxText(message)); });
+        // Balloons shown as desktop notifications carry the program's title and icon.
+        platform->setNotificationIdentity(QString::fromUtf8(kApplicationTitle), QStringLiteral(HOURLINK_APP_ID));
+        return platform;
     };
     TMainForm form({dialogs, connection, clock, shell, FormatSettingsFromLocale(QLocale::system()),
                     SettingsFileAtStart(QCoreApplication::applicationFilePath()), trayPlatform});

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDBusConnection>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QImage>
@@ -16,6 +17,8 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/tray/BalloonWindow.h"
+#include "platform/tray/DesktopNotifications.h"
 #include "runtime/Windows1252.h"
 
 namespace hourlink {
@@ -76,12 +79,17 @@ QtTrayPlatform::QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError)
     if (m_mainWindow) {
         m_mainWindow->installEventFilter(this);
     }
+    m_clock.start();
     m_trayPoll->setInterval(kTrayPollMs);
     connect(m_trayPoll, &QTimer::timeout, this, [this] { checkTrayHost(); });
 }
 
 QtTrayPlatform::~QtTrayPlatform() {
     dropAttachment();
+    // The balloons' trackers go before the sinks they are listed with.
+    for (auto& [key, entry] : m_tray) {
+        entry.balloon.reset();
+    }
     if (m_mainWindow) {
         m_mainWindow->removeEventFilter(this);
     }
@@ -142,10 +150,18 @@ bool QtTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data)
         });
         connect(entry.icon, &QSystemTrayIcon::messageClicked, this,
                 [this, key] { deliverActivation(key.first, key.second, TrayActivation::BalloonClicked); });
+        entry.balloon = std::make_unique<BalloonTracker>(
+            [this]() -> BalloonSink& { return balloonSink(); },
+            [this, key](UINT code) {
+                const auto icon = m_tray.find(key);
+                if (icon != m_tray.end() && icon->second.callbackMessage != 0) {
+                    PostMessage(key.first, icon->second.callbackMessage, key.second, static_cast<LPARAM>(code));
+                }
+            });
         applyFields(entry, data);
         entry.icon->show();
-        applyBalloon(entry, data);
-        m_tray.emplace(key, entry);
+        TrayEntry& added = m_tray.emplace(key, std::move(entry)).first->second;
+        applyBalloon(added, data);
         return true;
     }
     case NIM_MODIFY:
@@ -159,8 +175,7 @@ bool QtTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data)
         if (found == m_tray.end()) {
             return false;
         }
-        found->second.icon->hide();
-        found->second.icon->deleteLater();
+        removeTrayEntry(found->second);
         m_tray.erase(found);
         return true;
     case NIM_SETVERSION:
@@ -193,15 +208,69 @@ void QtTrayPlatform::applyFields(TrayEntry& entry, const NotifyIconData& data) {
 }
 
 void QtTrayPlatform::applyBalloon(TrayEntry& entry, const NotifyIconData& data) {
-    if ((data.uFlags & NIF_INFO) == 0) {
+    if ((data.uFlags & NIF_INFO) == 0 || !entry.balloon) {
         return;
     }
     const std::string text = FieldText(data.szInfo);
-    // An empty text asks to withdraw the balloon, which Qt cannot do; the next balloon replaces it.
-    if (!text.empty()) {
-        entry.icon->showMessage(DecodeWindows1252(FieldText(data.szInfoTitle)), DecodeWindows1252(text),
-                                BalloonIconFor(data.dwInfoFlags), static_cast<int>(data.uTimeout));
+    if (text.empty()) {
+        // Held to the end of this event: a show that follows within it makes this a replacement.
+        if (!entry.balloon->withdrawalHeld()) {
+            const IconKey key{data.hWnd, data.uID};
+            QMetaObject::invokeMethod(
+                this, [this, key] { endBalloonEvent(key); }, Qt::QueuedConnection);
+        }
+        entry.balloon->withdraw();
+        return;
     }
+    m_balloonAnchor = entry.icon->geometry();
+    if (m_balloonWindow) {
+        m_balloonWindow->setAnchor(m_balloonAnchor);
+    }
+    BalloonRequest balloon{DecodeWindows1252(FieldText(data.szInfoTitle)).toStdString(),
+                           DecodeWindows1252(text).toStdString(), data.dwInfoFlags, data.uTimeout};
+    entry.balloon->show(balloon, static_cast<std::uint64_t>(m_clock.elapsed()));
+}
+
+void QtTrayPlatform::endBalloonEvent(const IconKey& key) {
+    const auto found = m_tray.find(key);
+    if (found != m_tray.end() && found->second.balloon) {
+        found->second.balloon->endOfEvent();
+    }
+}
+
+void QtTrayPlatform::setNotificationIdentity(const QString& applicationTitle, const QString& iconName) {
+    m_notificationName = applicationTitle;
+    m_notificationIcon = iconName;
+}
+
+DesktopNotifications& QtTrayPlatform::notifications() {
+    if (m_notifications == nullptr) {
+        m_notifications =
+            new DesktopNotifications(QDBusConnection::sessionBus(), m_notificationName, m_notificationIcon, this);
+    }
+    return *m_notifications;
+}
+
+BalloonSink& QtTrayPlatform::balloonSink() {
+    const bool server = m_notificationProbe ? m_notificationProbe() : notifications().available();
+    if (server) {
+        return notifications();
+    }
+    if (!m_balloonWindow) {
+        m_balloonWindow = std::make_unique<BalloonWindow>();
+        m_balloonWindow->setWindowTitle(m_notificationName);
+        m_balloonWindow->setAnchor(m_balloonAnchor);
+    }
+    return *m_balloonWindow;
+}
+
+void QtTrayPlatform::removeTrayEntry(TrayEntry& entry) {
+    if (entry.balloon) {
+        entry.balloon->iconRemoved();
+        entry.balloon.reset();
+    }
+    entry.icon->hide();
+    entry.icon->deleteLater();
 }
 
 QSystemTrayIcon* QtTrayPlatform::trayIcon(HWND window, UINT id) const {
@@ -223,8 +292,7 @@ void QtTrayPlatform::deliverActivation(HWND window, UINT id, TrayActivation acti
 
 void QtTrayPlatform::forgetTrayIcons() {
     for (auto& [key, entry] : m_tray) {
-        entry.icon->hide();
-        entry.icon->deleteLater();
+        removeTrayEntry(entry);
     }
     m_tray.clear();
 }

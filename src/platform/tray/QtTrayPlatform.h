@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
@@ -15,11 +16,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/tray/BalloonTracker.h"
 #include "platform/tray/MessageWindows.h"
 #include "platform/tray/TrayActivation.h"
 #include "platform/tray/TrayPlatform.h"
 
 namespace hourlink {
+
+class BalloonWindow;
+class DesktopNotifications;
 
 // The tray services on a Linux desktop through Qt.
 //
@@ -31,10 +36,15 @@ namespace hourlink {
 //   shown by show() (Show, not spontaneous)  WM_SHOWWINDOW (1, 0) to the main form window
 //   moved or resized                   WM_WINDOWPOSCHANGED to the application window
 //   a tray host appears again          the registered "TaskbarCreated" message to the application window
-// Each (window, identifier) of the notification area is one QSystemTrayIcon. Its activated() and
-// messageClicked() become the callback message's action codes (see TrayCallbackCodes). Qt cannot withdraw a
-// balloon, so a balloon request with an empty text does nothing; the next balloon replaces the one shown.
-// Qt reports neither the balloon's time-out nor its closing, so those codes never come.
+// Each (window, identifier) of the notification area is one QSystemTrayIcon. Its activated() becomes the
+// callback message's action codes (see TrayCallbackCodes).
+//
+// Balloons never go through Qt's tray (which builds a new balloon each time, or puts it into the icon's
+// tooltip): each icon's BalloonTracker sends them as desktop notifications when a notification server is on
+// the session bus, else to one BalloonWindow of our own beside the icon. A withdrawal is held until the end
+// of the current event, so that the withdrawal-then-show of every balloon request replaces the balloon in
+// place. Clicks, time-outs and closings come back as NIN_BALLOONUSERCLICK, NIN_BALLOONTIMEOUT and
+// NIN_BALLOONHIDE, posted to the icon's window.
 //
 // Whether a tray host is there is asked every few seconds once someone registered "TaskbarCreated". When the
 // host goes, the icons are forgotten as the shell forgets them; when one appears, the application window is
@@ -85,6 +95,13 @@ public:
     void SetShowMainForm(bool show) override { m_showMainForm = show; }
     void ProcessMessages() override;
 
+    // The name and icon name that desktop notifications carry.
+    void setNotificationIdentity(const QString& applicationTitle, const QString& iconName);
+    // Replaces the question "is a notification server there?" (asked of the session bus).
+    void setNotificationServerProbe(AvailabilityProbe probe) { m_notificationProbe = std::move(probe); }
+    // The balloon window of our own, once one was needed; nullptr before.
+    [[nodiscard]] BalloonWindow* balloonWindow() const { return m_balloonWindow.get(); }
+
     // Whether the main window should be shown when the program starts running.
     [[nodiscard]] bool showMainForm() const { return m_showMainForm; }
     // Replaces the question "is a tray host there?" (QSystemTrayIcon::isSystemTrayAvailable).
@@ -109,6 +126,7 @@ private:
         // and handing either to the tray again redraws the icon.
         std::optional<HICON> shownImage;
         std::optional<std::string> shownTip;
+        std::unique_ptr<BalloonTracker> balloon;
     };
     using IconKey = std::pair<HWND, UINT>;
     using TimerKey = std::pair<HWND, UINT_PTR>;
@@ -118,6 +136,10 @@ private:
     void applyFields(TrayEntry& entry, const NotifyIconData& data);
     void applyBalloon(TrayEntry& entry, const NotifyIconData& data);
     [[nodiscard]] QWidget* widgetFor(HWND window) const;
+    [[nodiscard]] BalloonSink& balloonSink();
+    [[nodiscard]] DesktopNotifications& notifications();
+    void endBalloonEvent(const IconKey& key);
+    void removeTrayEntry(TrayEntry& entry);
     [[nodiscard]] bool trayAvailable() const;
     void forgetTrayIcons();
     void reportError(const std::string& message) const;
@@ -138,6 +160,14 @@ private:
     bool m_trayWasAvailable = false;
 
     std::map<TimerKey, QTimer*> m_timers;
+
+    QString m_notificationName;
+    QString m_notificationIcon;
+    AvailabilityProbe m_notificationProbe;
+    DesktopNotifications* m_notifications = nullptr;
+    std::unique_ptr<BalloonWindow> m_balloonWindow;
+    QRect m_balloonAnchor;
+    QElapsedTimer m_clock;
 };
 
 // The balloon icon Qt shows for the notification area's information flag.
