@@ -57,15 +57,17 @@ void BalloonTracker::endOfEvent() {
 
 void BalloonTracker::iconRemoved() {
     m_withdrawalHeld = false;
+    const bool wasShown = m_shown;
+    // Before the close: its report, at once or later, is no event.
+    m_shown = false;
+    m_closing = false;
     if (m_sink != nullptr) {
-        if (m_shown) {
+        if (wasShown) {
             m_sink->close(*this);
         }
         m_sink->forget(*this);
         m_sink = nullptr;
     }
-    m_shown = false;
-    m_closing = false;
 }
 
 void BalloonTracker::balloonClosed(BalloonClose reason) {
