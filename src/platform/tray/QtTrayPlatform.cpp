@@ -222,12 +222,17 @@ void QtTrayPlatform::applyBalloon(TrayEntry& entry, const NotifyIconData& data) 
         entry.balloon->withdraw();
         return;
     }
-    m_balloonAnchor = entry.icon->geometry();
-    if (m_balloonWindow) {
-        m_balloonWindow->setAnchor(m_balloonAnchor);
+    if (!entry.balloon->shown()) {
+        // Where a new balloon goes; one replaced in place stays where it is. Asking the icon for its place
+        // may be a round trip to the window system, so not once a second.
+        m_balloonAnchor = entry.icon->geometry();
+        if (m_balloonWindow) {
+            m_balloonWindow->setAnchor(m_balloonAnchor);
+        }
     }
-    BalloonRequest balloon{DecodeWindows1252(FieldText(data.szInfoTitle)).toStdString(),
-                           DecodeWindows1252(text).toStdString(), data.dwInfoFlags, data.uTimeout};
+    // The program's own conversion: a code-page decoder opened twice a second costs more than the rest.
+    BalloonRequest balloon{Windows1252ToUtf8(FieldText(data.szInfoTitle)), Windows1252ToUtf8(text), data.dwInfoFlags,
+                           data.uTimeout};
     entry.balloon->show(balloon, static_cast<std::uint64_t>(m_clock.elapsed()));
 }
 
