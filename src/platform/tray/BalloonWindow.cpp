@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include "platform/tray/QtTrayPlatform.h"
+
 namespace hourlink {
 namespace {
 
@@ -21,10 +23,10 @@ constexpr int kMaxTextWidth = 320;
 constexpr int kGap = 2;
 
 QStyle::StandardPixmap KindPixmap(DWORD infoFlags) {
-    switch (infoFlags & 0x3U) {
-    case NIIF_WARNING:
+    switch (BalloonIconFor(infoFlags)) {
+    case QSystemTrayIcon::Warning:
         return QStyle::SP_MessageBoxWarning;
-    case NIIF_ERROR:
+    case QSystemTrayIcon::Critical:
         return QStyle::SP_MessageBoxCritical;
     default:
         return QStyle::SP_MessageBoxInformation;
@@ -82,7 +84,7 @@ void BalloonWindow::show(const BalloonRequest& balloon, Listener& listener) {
         m_kind->setPixmap(style()
                               ->standardIcon(KindPixmap(balloon.infoFlags), nullptr, this)
                               .pixmap(size > 0 ? size : kKindIconSize));
-        m_kind->setVisible((balloon.infoFlags & 0x3U) != NIIF_NONE);
+        m_kind->setVisible(BalloonIconFor(balloon.infoFlags) != QSystemTrayIcon::NoIcon);
         m_title->setText(QString::fromStdString(balloon.title));
         m_title->setVisible(!balloon.title.empty());
         m_text->setText(QString::fromStdString(balloon.text));
