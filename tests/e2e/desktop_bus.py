@@ -1,8 +1,9 @@
 """A desktop's services on the test's own session bus, for the end-to-end tests.
 
-    desktop_bus.py LOG [--watcher]
+    desktop_bus.py LOG [--watcher] [--no-notifications]
 
-Owns org.freedesktop.Notifications and writes every call to LOG, one JSON object a line:
+Owns org.freedesktop.Notifications (unless --no-notifications) and writes every call to LOG, one JSON
+object a line:
     {"call": "Notify", "id": ..., "app": ..., "replaces": ..., "icon": ..., "summary": ..., "body": ...,
      "actions": [...], "hints": {...}, "timeout": ..., "t": seconds}
     {"call": "CloseNotification", "id": ...}
@@ -12,10 +13,12 @@ The test acts as the user through the object /test (interface org.hourlink.TestD
     Dismiss(u id)  the user closes it (reason 2)
 With --watcher it also runs a StatusNotifierWatcher with a host registered, and logs
     {"call": "RegisterStatusNotifierItem", "service": ..., "sender": ...}
-Ends on SIGTERM.
+Its start is logged as {"call": "ready", "pid": ..., "notifications": true/false}. Ends on SIGTERM or when
+the bus goes.
 """
 
 import json
+import os
 import signal
 import sys
 import time
@@ -66,15 +69,16 @@ WATCHER_XML = """
 
 
 class Desktop:
-    def __init__(self, log_path, watcher):
+    def __init__(self, log_path, watcher, notifications):
         self.log = open(log_path, "a", buffering=1)
         self.open = set()
         self.next_id = 1
         self.items = []
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-        self.register("/org/freedesktop/Notifications", NOTIFICATIONS_XML, self.notifications)
-        self.register("/test", TEST_XML, self.test)
-        self.own("org.freedesktop.Notifications")
+        if notifications:
+            self.register("/org/freedesktop/Notifications", NOTIFICATIONS_XML, self.notifications)
+            self.register("/test", TEST_XML, self.test)
+            self.own("org.freedesktop.Notifications")
         if watcher:
             self.register("/StatusNotifierWatcher", WATCHER_XML, self.watcher, self.watcher_property)
             self.own("org.kde.StatusNotifierWatcher")
@@ -158,10 +162,11 @@ class Desktop:
 
 
 def main():
-    desktop = Desktop(sys.argv[1], "--watcher" in sys.argv[2:])
+    notifications = "--no-notifications" not in sys.argv[2:]
+    desktop = Desktop(sys.argv[1], "--watcher" in sys.argv[2:], notifications)
     loop = GLib.MainLoop()
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
-    desktop.write({"call": "ready"})
+    desktop.write({"call": "ready", "pid": os.getpid(), "notifications": notifications})
     loop.run()
     return 0 if desktop else 1
 

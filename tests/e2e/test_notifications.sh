@@ -4,18 +4,30 @@
 # one notification that is replaced in place, with the balloon's texts; the icon's tooltip keeps today's
 # time. An expired notification comes back with the next request; one the user clicked or dismissed stays
 # away while the requests go on, and comes back after a break of more than two seconds.
+# The notification server is not running at first: the bus starts it on demand, as it does xfce4-notifyd
+# or dunst, and the first balloon is what starts it.
 source "$(dirname "$0")/lib.sh"
 binary=$(realpath "$1")
 e2e_require_root
 e2e_workdir
 e2e_start_x
+notes="$E2E_DIR/notifications.jsonl"
+export E2E_BUS_SERVICES="$E2E_DIR/services"
+mkdir -p "$E2E_BUS_SERVICES"
+cat >"$E2E_BUS_SERVICES/org.freedesktop.Notifications.service" <<EOF
+[D-BUS Service]
+Name=org.freedesktop.Notifications
+Exec=/usr/bin/python3 $(realpath "$(dirname "$0")")/desktop_bus.py $notes
+EOF
 e2e_start_a11y
 e2e_start_netns
 
-notes="$E2E_DIR/notifications.jsonl"
-"$E2E_PYTHON" "$E2E_LIB_DIR/desktop_bus.py" "$notes" --watcher >"$E2E_DIR/desktop.log" 2>&1 &
+# The tray host is there from the start; the notification server only on demand.
+"$E2E_PYTHON" "$E2E_LIB_DIR/desktop_bus.py" "$E2E_DIR/watcher.jsonl" --watcher --no-notifications \
+    >"$E2E_DIR/desktop.log" 2>&1 &
 E2E_PIDS+=($!)
-e2e_poll 100 grep -q '"ready"' "$notes" 2>/dev/null || e2e_fail "the test's desktop services did not start"
+e2e_poll 100 grep -q '"ready"' "$E2E_DIR/watcher.jsonl" 2>/dev/null || e2e_fail "the test's tray watcher did not start"
+touch "$notes"
 
 title='La media connessioni è superiore al limite AUP:'
 yesterday=$(date -d 'yesterday 08:00' +%s)
@@ -50,11 +62,15 @@ e2e_route_up
 e2e_atspi text '^Recording\.\.\.$' 10 >/dev/null || e2e_fail "no recording started"
 sleep 2
 [ "$(notify_count)" -eq 0 ] || e2e_fail "a notification before the icon was in the tray"
-e2e_log "no notification while the icon is not in the tray"
+grep -q '"ready"' "$notes" && e2e_fail "the notification server was started before any balloon"
+e2e_log "no notification while the icon is not in the tray, and no server started"
 
 xdotool windowminimize "$main"
-e2e_poll 100 grep -q RegisterStatusNotifierItem "$notes" || e2e_fail "no item registered with the watcher"
+e2e_poll 100 grep -q RegisterStatusNotifierItem "$E2E_DIR/watcher.jsonl" || e2e_fail "no item registered with the watcher"
 e2e_poll 50 e2e_hidden "$main" || e2e_fail "the window did not go into the tray"
+e2e_poll 100 grep -q '"ready"' "$notes" || e2e_fail "the first balloon did not start the notification server"
+# Started by the bus, it is stopped by the test like everything else.
+E2E_PIDS+=("$("$E2E_PYTHON" -c 'import json, sys; print(json.loads(open(sys.argv[1]).readline())["pid"])' "$notes")")
 e2e_poll 50 eval '[ "$(notify_count)" -ge 1 ]' || e2e_fail "no notification after the minimise"
 sleep 6
 # Every request after the first replaced the first notification: one id, and each later call names it.
@@ -78,9 +94,9 @@ e2e_log "one notification, replaced once a second"
 # The icon's tooltip, read from the item the watcher knows.
 service=$("$E2E_PYTHON" -c '
 import json, sys
-print([json.loads(l) for l in open(sys.argv[1]) if "RegisterStatusNotifierItem" in l][-1]["service"])' "$notes")
+print([json.loads(l) for l in open(sys.argv[1]) if "RegisterStatusNotifierItem" in l][-1]["service"])' "$E2E_DIR/watcher.jsonl")
 case $service in
-/*) dest=$(grep RegisterStatusNotifierItem "$notes" | tail -n1 | sed 's/.*"sender": "\([^"]*\)".*/\1/'); path=$service ;;
+/*) dest=$(grep RegisterStatusNotifierItem "$E2E_DIR/watcher.jsonl" | tail -n1 | sed 's/.*"sender": "\([^"]*\)".*/\1/'); path=$service ;;
 *) dest=$service; path=/StatusNotifierItem ;;
 esac
 for _ in 1 2 3; do
