@@ -180,6 +180,7 @@ if [ "$as_root" -eq 1 ] && part recording; then
     row "recording CPU, utime+stime ticks (ms)" "$TICK_A" "$TICK_B" info
     row "recording RSS (MB)" "$bare_rss" "$rec_rss" info
     row "recording PSS (MB)" "$bare_pss" "$rec_pss" info
+    stop "$hourlink_pid"
 elif part recording; then
     e2e_log "not root: the recording half is skipped"
 fi
