@@ -31,14 +31,13 @@ TEST_P(AutostartEntryPathTest, FollowsTheXdgConfigFolder) {
     EXPECT_EQ(AutostartEntryPath(GetParam().xdgConfigHome, GetParam().home), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Places, AutostartEntryPathTest,
-    ::testing::Values(PathCase{"/cfg", "/home/u", "/cfg/autostart/hourlink.desktop"},
-                      PathCase{"/cfg//", "/home/u", "/cfg/autostart/hourlink.desktop"},
-                      PathCase{"", "/home/u", "/home/u/.config/autostart/hourlink.desktop"},
-                      // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules say.
-                      PathCase{"cfg", "/home/u", "/home/u/.config/autostart/hourlink.desktop"},
-                      PathCase{"", "", ""}, PathCase{"cfg", "home", ""}));
+INSTANTIATE_TEST_SUITE_P(Places, AutostartEntryPathTest,
+                         ::testing::Values(PathCase{"/cfg", "/home/u", "/cfg/autostart/hourlink.desktop"},
+                                           PathCase{"/cfg//", "/home/u", "/cfg/autostart/hourlink.desktop"},
+                                           PathCase{"", "/home/u", "/home/u/.config/autostart/hourlink.desktop"},
+                                           // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules say.
+                                           PathCase{"cfg", "/home/u", "/home/u/.config/autostart/hourlink.desktop"},
+                                           PathCase{"", "", ""}, PathCase{"cfg", "home", ""}));
 
 TEST(AutostartEntryTextTest, AnInstalledProgramStartsThroughItsLauncherMinimised) {
     const std::string text = AutostartEntryText({"/usr/bin/hourlink", "/home/u/.local/share/hourlink", true});
