@@ -199,9 +199,7 @@ bool QtTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data)
             }
             break;
         case TrayHostKind::XEmbed:
-            if (!addXEmbedIcon(entry, key)) {
-                return false;
-            }
+            addXEmbedIcon(entry, key);
             applyFields(entry, data);
             entry.icon->show();
             break;
@@ -237,7 +235,7 @@ bool QtTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data)
     }
 }
 
-bool QtTrayPlatform::addXEmbedIcon(TrayEntry& entry, const IconKey& key) {
+void QtTrayPlatform::addXEmbedIcon(TrayEntry& entry, const IconKey& key) {
     entry.icon = new QSystemTrayIcon(this);
     connect(entry.icon, &QSystemTrayIcon::activated, this, [this, key](QSystemTrayIcon::ActivationReason reason) {
         if (const auto activation = ActivationFor(reason)) {
@@ -246,7 +244,6 @@ bool QtTrayPlatform::addXEmbedIcon(TrayEntry& entry, const IconKey& key) {
     });
     connect(entry.icon, &QSystemTrayIcon::messageClicked, this,
             [this, key] { deliverActivation(key.first, key.second, TrayActivation::BalloonClicked); });
-    return true;
 }
 
 bool QtTrayPlatform::addStatusNotifierItem(TrayEntry& entry, const IconKey& key, const NotifyIconData& data) {

@@ -144,7 +144,7 @@ private:
     void applyBalloon(TrayEntry& entry, const NotifyIconData& data);
     [[nodiscard]] QWidget* widgetFor(HWND window) const;
     [[nodiscard]] TrayHost currentHost() const;
-    [[nodiscard]] bool addXEmbedIcon(TrayEntry& entry, const IconKey& key);
+    void addXEmbedIcon(TrayEntry& entry, const IconKey& key);
     [[nodiscard]] bool addStatusNotifierItem(TrayEntry& entry, const IconKey& key, const NotifyIconData& data);
     static void dropEntry(TrayEntry& entry);
     void forgetTrayIcons();
