@@ -2,8 +2,8 @@
 # A StatusNotifierItem host of the test's own on the session bus, started only after the program: a window
 # left minimised for want of a tray goes into it when it comes; the item carries the icon and the hint,
 # Activate brings the window back; the host replaced while the icon is in the tray gets the icon again;
-# the icon's menu writes and removes the start-at-login entry; with the host gone for good the window
-# comes back minimised.
+# the icon's menu writes and removes the start-at-login entry and closes through the close question; with
+# the host gone for good the window comes back minimised; an XEmbed tray that replaces the host gets the icon.
 source "$(dirname "$0")/lib.sh"
 binary=$(realpath "$1")
 e2e_require_root
@@ -101,8 +101,26 @@ e2e_log "with the host gone for good the window came back minimised"
 start_host 3
 e2e_poll 30 in_tray || e2e_fail "the window did not go into the host that came back"
 
-# Close from the menu asks first while recording.
+# Close from the menu asks first while recording; "No" keeps the program and the window in the tray.
 host click "$(item)" "Close"
-e2e_poll 50 eval 'xdotool search --onlyvisible --name "^Warning$" >/dev/null 2>&1' || e2e_fail "Close asked nothing while recording"
-kill -0 "$E2E_PROGRAM_PID" || e2e_fail "the program ended without an answer"
+question() { xdotool search --onlyvisible --name '^Warning$' 2>/dev/null | head -n1; }
+e2e_poll 50 eval '[ -n "$(question)" ]' || e2e_fail "Close asked nothing while recording"
+warning=$(question)
+# "No" is the cancel button of the question.
+xdotool windowactivate "$warning" 2>/dev/null || true
+sleep 0.3
+xdotool key Escape
+e2e_poll 50 eval '[ -z "$(question)" ]' || e2e_fail "the question did not go"
+sleep 0.5
+kill -0 "$E2E_PROGRAM_PID" || e2e_fail "the program ended although the answer was no"
+in_tray || e2e_fail "the window left the tray after the question"
+e2e_log "Close from the menu asked first"
+
+# The D-Bus host goes and an XEmbed tray takes its place: the icon docks there, the window stays hidden.
+stop_host
+e2e_start_tray
+e2e_poll 50 eval 'e2e_tray_icon >/dev/null' || e2e_fail "the icon did not come to the XEmbed tray"
+sleep 3.5
+e2e_hidden "$main" && ! e2e_in_client_list "$main" || e2e_fail "the window left the tray when the XEmbed tray took over"
+e2e_log "an XEmbed tray that replaced the D-Bus host got the icon"
 e2e_log "ok"
