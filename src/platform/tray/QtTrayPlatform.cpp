@@ -109,6 +109,7 @@ QtTrayPlatform::QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError)
     m_trayPoll->setInterval(kTrayPollMs);
     connect(m_trayPoll, &QTimer::timeout, this, [this] { checkTrayHost(); });
     m_hostGrace->setSingleShot(true);
+    m_hostGrace->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     m_hostGrace->setInterval(kHostGraceMs);
     connect(m_hostGrace, &QTimer::timeout, this, [this] { hostLostForGood(); });
     m_iconifyPoll->setInterval(kIconifyPollMs);
