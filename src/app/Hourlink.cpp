@@ -41,6 +41,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(HOURLINK_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Pellandra Ossilo"));
     QApplication::setWindowIcon(ApplicationIcon());
+    // The program ends only through its main window's close. With the window hidden in the tray, a message
+    // box that closes (the close question answered "No", an error box) is the last window, and must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     // One program per log: before any window, message or log, a start for a folder whose log is already
     // kept hands over to that program and ends.

@@ -29,6 +29,8 @@ class Shell;
 class TrayPlatform;
 class WindowActivation;
 class TSysTrayIcon;
+class TPopupMenu;
+class TMenuItem;
 class TBarSeries;
 class TBevel;
 class TChart;
@@ -73,6 +75,11 @@ public:
     void RefreshTimerTimer();
     void sbGraficoClick();
     void sbElencoClick();
+    // The tray icon's menu: its ticks brought up to date, and its three entries.
+    void TrayMenuPopup();
+    void TrayMenuRestoreClick();
+    void TrayMenuStartAtLoginClick();
+    void TrayMenuCloseClick();
 
     // Rebuilds the chart from the log: at start-up, on the refresh tick and when a connection ends.
     void UpdateChart();
@@ -131,10 +138,16 @@ private:
     void ConnectionSaved() override;
 
     void CreateTrayIcon();
+    void CreateTrayMenu();
+    // The user's start-at-login entry for this program.
+    [[nodiscard]] std::string AutostartPath() const;
 
     MainFormServices m_services;
     // Outlives SysTrayIcon, which the destructor releases first.
     std::unique_ptr<TrayPlatform> m_trayPlatform;
+    // The tray icon's menu; it goes right after the icon.
+    std::unique_ptr<TPopupMenu> m_trayMenu;
+    TMenuItem* m_startAtLogin = nullptr;
     FormatSettings m_format;
     HandlerGuard m_guard;
     ConnectionLog m_log;

@@ -8,6 +8,7 @@
 #include "platform/tray/BalloonWindow.h"
 #include "support/WaitFor.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -182,6 +183,89 @@ TEST_F(QtTrayPlatformTest, ATrayHostThatAppearsIsAnnouncedAndOneThatGoesTakesThe
     platform.checkTrayHost();
     EXPECT_EQ(platform.trayIcon(target, 1), nullptr);
     EXPECT_EQ(received.size(), 1U);
+}
+
+struct HostChangeCase {
+    const char* name;
+    TrayHost before;
+    TrayHost now;
+    bool forget;
+    bool announce;
+    bool grace;
+};
+
+class HostChanges : public ::testing::TestWithParam<HostChangeCase> {};
+
+TEST_P(HostChanges, ForgetAnnounceOrWaitForAHost) {
+    const HostChangeCase& c = GetParam();
+    const TrayHostChange change = DecideTrayHostChange(c.before, c.now);
+    EXPECT_EQ(change.forgetIcons, c.forget);
+    EXPECT_EQ(change.announce, c.announce);
+    EXPECT_EQ(change.startGrace, c.grace);
+}
+
+const TrayHost kNone{};
+const TrayHost kXEmbed{TrayHostKind::XEmbed, {}};
+const TrayHost kPanelA{TrayHostKind::StatusNotifier, ":1.5"};
+const TrayHost kPanelB{TrayHostKind::StatusNotifier, ":1.9"};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, HostChanges,
+                         ::testing::Values(HostChangeCase{"NoneStaysNone", kNone, kNone, false, false, false},
+                                           HostChangeCase{"SameHost", kPanelA, kPanelA, false, false, false},
+                                           HostChangeCase{"HostComes", kNone, kPanelA, true, true, false},
+                                           HostChangeCase{"XEmbedComes", kNone, kXEmbed, true, true, false},
+                                           HostChangeCase{"PanelRestarted", kPanelA, kPanelB, true, true, false},
+                                           HostChangeCase{"DBusHostJoinsXEmbed", kXEmbed, kPanelA, true, true, false},
+                                           HostChangeCase{"HostGoes", kPanelA, kNone, true, false, true},
+                                           HostChangeCase{"XEmbedGoes", kXEmbed, kNone, true, false, true}),
+                         [](const ::testing::TestParamInfo<HostChangeCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(QtTrayPlatformTest, AWindowHiddenInATrayThatGoesForGoodComesBackMinimised) {
+    ASSERT_EQ(platform.RegisterWindowMessage("TaskbarCreated"), platform.RegisterWindowMessage("TaskbarCreated"));
+    window.show();
+    ASSERT_TRUE(waitFor([this] { return window.isVisible(); }));
+    window.hide();
+    QElapsedTimer clock;
+
+    // Gone, and back within the grace time: the window stays hidden.
+    trayThere = false;
+    platform.checkTrayHost();
+    clock.start();
+    waitFor([] { return false; }, QtTrayPlatform::kHostGraceMs / 2);
+    trayThere = true;
+    platform.checkTrayHost();
+    waitFor([] { return false; }, QtTrayPlatform::kHostGraceMs / 2 + 300);
+    EXPECT_FALSE(window.isVisible());
+
+    // Gone for good: back, minimised, once the grace time is over, and not brought to the front.
+    record(QtTrayPlatform::kMainFormWindow);
+    trayThere = false;
+    platform.checkTrayHost();
+    clock.restart();
+    ASSERT_TRUE(waitFor([this] { return window.isVisible(); }, QtTrayPlatform::kHostGraceMs + 1000));
+    EXPECT_GE(clock.elapsed(), QtTrayPlatform::kHostGraceMs - 50);
+    EXPECT_TRUE(waitFor([this] { return window.isMinimized(); }));
+    EXPECT_EQ(
+        std::count_if(received.begin(), received.end(), [](const Message& m) { return m.message == WM_SHOWWINDOW; }),
+        0);
+}
+
+TEST_F(QtTrayPlatformTest, TheMenuForHostsThatDrawMenusIsKeptPerIconUntilTakenAway) {
+    int chosen = -1;
+    platform.SetNotifyIconMenu(0x100, 3,
+                               NotifyIconMenu{[] {
+                                                  return std::vector<MenuEntry>{{"Restore", true}};
+                                              },
+                                              [&chosen](int index) { chosen = index; }});
+    ASSERT_TRUE(platform.notifyIconMenu(0x100, 3).entries);
+    EXPECT_EQ(platform.notifyIconMenu(0x100, 3).entries().at(0).caption, "Restore");
+    platform.notifyIconMenu(0x100, 3).choose(0);
+    EXPECT_EQ(chosen, 0);
+    EXPECT_FALSE(platform.notifyIconMenu(0x100, 4).entries) << "another icon has none";
+    platform.SetNotifyIconMenu(0x100, 3, {});
+    EXPECT_FALSE(platform.notifyIconMenu(0x100, 3).entries);
 }
 
 TEST_F(QtTrayPlatformTest, TheMainWindowsMinimiseAndShowReachTheirFilters) {

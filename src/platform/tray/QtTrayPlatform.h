@@ -19,12 +19,14 @@
 #include "platform/tray/BalloonTracker.h"
 #include "platform/tray/MessageWindows.h"
 #include "platform/tray/TrayActivation.h"
+#include "platform/tray/TrayHostWatch.h"
 #include "platform/tray/TrayPlatform.h"
 
 namespace hourlink {
 
 class BalloonWindow;
 class DesktopNotifications;
+class StatusNotifierItem;
 
 // The tray services on a Linux desktop through Qt.
 //
@@ -36,19 +38,28 @@ class DesktopNotifications;
 //   shown by show() (Show, not spontaneous)  WM_SHOWWINDOW (1, 0) to the main form window
 //   moved or resized                   WM_WINDOWPOSCHANGED to the application window
 //   a tray host appears again          the registered "TaskbarCreated" message to the application window
-// Each (window, identifier) of the notification area is one QSystemTrayIcon. Its activated() becomes the
-// callback message's action codes (see TrayCallbackCodes).
+// Each (window, identifier) of the notification area is one icon on the tray host (see below). Its clicks
+// become the callback message's action codes (see TrayCallbackCodes).
 //
 // Balloons never go through Qt's tray (which builds a new balloon each time, or puts it into the icon's
 // tooltip): each icon's BalloonTracker sends them as desktop notifications when a notification server is on
-// the session bus, else to one BalloonWindow of our own beside the icon. A withdrawal is held until the end
-// of the current event, so that the withdrawal-then-show of every balloon request replaces the balloon in
-// place. Clicks, time-outs and closings come back as NIN_BALLOONUSERCLICK, NIN_BALLOONTIMEOUT and
+// the session bus, else to one BalloonWindow of our own beside the icon, whichever kind of host holds it. A withdrawal
+// is held until the end of the current event, so that the withdrawal-then-show of every balloon request replaces the
+// balloon in place. Clicks, time-outs and closings come back as NIN_BALLOONUSERCLICK, NIN_BALLOONTIMEOUT and
 // NIN_BALLOONHIDE, posted to the icon's window.
 //
-// Whether a tray host is there is asked every few seconds once someone registered "TaskbarCreated". When the
-// host goes, the icons are forgotten as the shell forgets them; when one appears, the application window is
-// told, and the icons are added again by their owners.
+// Two kinds of tray host: a StatusNotifierItem host over D-Bus, which gets an item of our own
+// (StatusNotifierItem) with the icon's popup menu exported beside it, and a legacy XEmbed tray, which gets a
+// QSystemTrayIcon. A D-Bus host is preferred when both are there. Qt's own D-Bus tray is not used: Qt settles
+// once per process, at its first tray question, whether its QSystemTrayIcon speaks D-Bus, so a host that comes
+// later would never see it. The first question is asked at construction; when no D-Bus host is there then,
+// Qt keeps to XEmbed for good, which is what the QSystemTrayIcon here is for. When a D-Bus host is there,
+// Qt may have chosen D-Bus, and XEmbed trays stay unused for the life of the process.
+//
+// The D-Bus host is followed by its watcher's signals; an XEmbed tray is looked for every second once someone
+// registered "TaskbarCreated". When the host goes or is replaced, the icons are forgotten as the shell
+// forgets them; when one is there, the application window is told, and the icons are added again by their
+// owners. When no host comes back within kHostGraceMs, a main window hidden in the tray is shown minimised.
 //
 // An exception that a filter or window procedure lets out is handed to the error handler; none crosses into Qt.
 class QtTrayPlatform final : public QObject, public TrayPlatform {
@@ -58,7 +69,8 @@ public:
 
     static constexpr HWND kApplicationWindow = MessageWindows::kApplicationWindow;
     static constexpr HWND kMainFormWindow = MessageWindows::kMainFormWindow;
-    static constexpr int kTrayPollMs = 3000;
+    static constexpr int kTrayPollMs = 1000;
+    static constexpr int kHostGraceMs = 3000;
 
     explicit QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError = {});
     ~QtTrayPlatform() override;
@@ -84,6 +96,7 @@ public:
     [[nodiscard]] std::int16_t GetAsyncKeyState(int virtualKey) override;
     [[nodiscard]] UINT GetDoubleClickTime() override;
     int TrackPopupMenu(const std::vector<MenuEntry>& entries, TPoint at) override;
+    void SetNotifyIconMenu(HWND window, UINT id, NotifyIconMenu menu) override;
     [[nodiscard]] HWND ApplicationWindow() override { return kApplicationWindow; }
     [[nodiscard]] HWND MainFormWindow() override { return m_mainWindow ? kMainFormWindow : 0; }
     [[nodiscard]] bool MainFormVisible() override;
@@ -108,8 +121,14 @@ public:
     void setAvailabilityProbe(AvailabilityProbe probe);
     // One look for a tray host that came or went; the poll timer runs it.
     void checkTrayHost();
-    // The Qt icon standing for (window, identifier), or nullptr.
+    // The Qt icon standing for (window, identifier) on an XEmbed tray, or nullptr.
     [[nodiscard]] QSystemTrayIcon* trayIcon(HWND window, UINT id) const;
+    // The D-Bus item standing for (window, identifier), or nullptr.
+    [[nodiscard]] StatusNotifierItem* statusNotifierItem(HWND window, UINT id) const;
+    // The menu a host that draws menus gets for (window, identifier); empty functions when there is none.
+    [[nodiscard]] NotifyIconMenu notifyIconMenu(HWND window, UINT id) const;
+    // The host seen at the last look.
+    [[nodiscard]] const TrayHost& trayHost() const { return m_host; }
     // The callback message for a desktop-reported action on (window, identifier), as activated() sends it.
     void deliverActivation(HWND window, UINT id, TrayActivation activation);
 
@@ -119,7 +138,9 @@ protected:
 private:
     // The Qt objects are children of the platform; one that goes while it may be emitting is deleted later.
     struct TrayEntry {
+        // One of the two, after the host's kind.
         QSystemTrayIcon* icon = nullptr;
+        StatusNotifierItem* item = nullptr;
         UINT callbackMessage = 0;
         UINT version = 0;
         // What the icon shows now: the hint changes once a second while recording, the picture seldom,
@@ -139,9 +160,14 @@ private:
     [[nodiscard]] BalloonSink& balloonSink();
     [[nodiscard]] DesktopNotifications& notifications();
     void endBalloonEvent(const IconKey& key);
+    [[nodiscard]] TrayHost currentHost() const;
+    void addXEmbedIcon(TrayEntry& entry, const IconKey& key);
+    [[nodiscard]] bool addStatusNotifierItem(TrayEntry& entry, const IconKey& key, const NotifyIconData& data);
     void removeTrayEntry(TrayEntry& entry);
-    [[nodiscard]] bool trayAvailable() const;
+    static void dropEntry(TrayEntry& entry);
     void forgetTrayIcons();
+    void hostLostForGood();
+    void iconifyWhenMapped();
     void reportError(const std::string& message) const;
 
     QPointer<QWidget> m_mainWindow;
@@ -157,7 +183,17 @@ private:
 
     UINT m_taskbarCreated = 0;
     QTimer* m_trayPoll;
-    bool m_trayWasAvailable = false;
+    QTimer* m_hostGrace;
+    QTimer* m_iconifyPoll;
+    int m_iconifyTries = 0;
+    TrayHostWatch* m_hostWatch;
+    TrayHost m_host;
+    bool m_qtTrayIsXEmbed = false;
+    int m_nextItem = 1;
+    std::map<IconKey, NotifyIconMenu> m_menus;
+    // Set while the window comes back minimised after its tray went: that show is not a request to bring
+    // it to the front.
+    bool m_showingMinimized = false;
 
     std::map<TimerKey, QTimer*> m_timers;
 

@@ -136,6 +136,16 @@ struct IconImage {
 struct MenuEntry {
     std::string caption; // UTF-8
     bool isDefault = false;
+    // A line with a check box, and whether it is ticked.
+    bool checkable = false;
+    bool checked = false;
+};
+
+// The popup menu of a tray icon for a host that draws menus itself: `entries` gives its lines as they are
+// now, just before the host shows them; `choose` runs the line at an index.
+struct NotifyIconMenu {
+    std::function<std::vector<MenuEntry>()> entries;
+    std::function<void(int index)> choose;
 };
 
 // The main form's window state.
@@ -199,6 +209,14 @@ public:
     [[nodiscard]] virtual UINT GetDoubleClickTime() = 0;
     // Shows a popup menu at a screen point and returns once it closes: the index chosen, or -1.
     virtual int TrackPopupMenu(const std::vector<MenuEntry>& entries, TPoint at) = 0;
+    // Hands the icon (window, identifier) the menu a host may draw itself; an empty menu takes it away.
+    // A host that asks the program to open its menu reports the right button instead, as a tray without
+    // menus of its own does, so backends whose hosts never draw menus need not keep it.
+    virtual void SetNotifyIconMenu(HWND window, UINT id, NotifyIconMenu menu) {
+        (void)window;
+        (void)id;
+        (void)menu;
+    }
 
     // --- The application and its main form ---
     // The window that carries the program's taskbar button and is minimised with the application.
