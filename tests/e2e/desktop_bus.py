@@ -1,9 +1,8 @@
-"""A desktop's services on the test's own session bus, for the end-to-end tests.
+"""A desktop notification server on the test's own session bus, for the end-to-end tests.
 
-    desktop_bus.py LOG [--watcher] [--no-notifications]
+    desktop_bus.py LOG
 
-Owns org.freedesktop.Notifications (unless --no-notifications) and writes every call to LOG, one JSON
-object a line:
+Owns org.freedesktop.Notifications and writes every call to LOG, one JSON object a line:
     {"call": "Notify", "id": ..., "app": ..., "replaces": ..., "icon": ..., "summary": ..., "body": ...,
      "actions": [...], "hints": {...}, "timeout": ..., "t": seconds}
     {"call": "CloseNotification", "id": ...}
@@ -11,10 +10,8 @@ The test acts as the user through the object /test (interface org.hourlink.TestD
     Click(u id)    the default action, then the notification closes as dismissed (reason 2)
     Expire(u id)   the notification's time runs out (reason 1)
     Dismiss(u id)  the user closes it (reason 2)
-With --watcher it also runs a StatusNotifierWatcher with a host registered, and logs
-    {"call": "RegisterStatusNotifierItem", "service": ..., "sender": ...}
-Its start is logged as {"call": "ready", "pid": ..., "notifications": true/false}. Ends on SIGTERM or when
-the bus goes.
+Its start is logged as {"call": "ready", "pid": ...}. Ends on SIGTERM or when the bus goes.
+The tray host beside it is sni_host.py.
 """
 
 import json
@@ -53,39 +50,20 @@ TEST_XML = """
   </interface>
 </node>"""
 
-WATCHER_XML = """
-<node>
-  <interface name="org.kde.StatusNotifierWatcher">
-    <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
-    <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
-    <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
-    <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-    <property name="ProtocolVersion" type="i" access="read"/>
-    <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
-    <signal name="StatusNotifierItemUnregistered"><arg type="s"/></signal>
-    <signal name="StatusNotifierHostRegistered"/>
-  </interface>
-</node>"""
-
 
 class Desktop:
-    def __init__(self, log_path, watcher, notifications):
+    def __init__(self, log_path):
         self.log = open(log_path, "a", buffering=1)
         self.open = set()
         self.next_id = 1
-        self.items = []
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-        if notifications:
-            self.register("/org/freedesktop/Notifications", NOTIFICATIONS_XML, self.notifications)
-            self.register("/test", TEST_XML, self.test)
-            self.own("org.freedesktop.Notifications")
-        if watcher:
-            self.register("/StatusNotifierWatcher", WATCHER_XML, self.watcher, self.watcher_property)
-            self.own("org.kde.StatusNotifierWatcher")
+        self.register("/org/freedesktop/Notifications", NOTIFICATIONS_XML, self.notifications)
+        self.register("/test", TEST_XML, self.test)
+        self.own("org.freedesktop.Notifications")
 
-    def register(self, path, xml, handler, getter=None):
+    def register(self, path, xml, handler):
         interface = Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0]
-        self.bus.register_object(path, interface, handler, getter, None)
+        self.bus.register_object(path, interface, handler, None, None)
 
     def own(self, name):
         reply = self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -144,29 +122,12 @@ class Desktop:
             self.closed(nid, 2)
         invocation.return_value(None)
 
-    def watcher(self, conn, sender, path, iface, method, params, invocation):
-        (service,) = params.unpack()
-        if method == "RegisterStatusNotifierItem":
-            self.items.append(service)
-            self.write({"call": method, "service": service, "sender": sender})
-            self.bus.emit_signal(None, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
-                                 "StatusNotifierItemRegistered", GLib.Variant("(s)", (service,)))
-        invocation.return_value(None)
-
-    def watcher_property(self, conn, sender, path, iface, name):
-        if name == "RegisteredStatusNotifierItems":
-            return GLib.Variant("as", self.items)
-        if name == "IsStatusNotifierHostRegistered":
-            return GLib.Variant("b", True)
-        return GLib.Variant("i", 0)
-
 
 def main():
-    notifications = "--no-notifications" not in sys.argv[2:]
-    desktop = Desktop(sys.argv[1], "--watcher" in sys.argv[2:], notifications)
+    desktop = Desktop(sys.argv[1])
     loop = GLib.MainLoop()
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
-    desktop.write({"call": "ready", "pid": os.getpid(), "notifications": notifications})
+    desktop.write({"call": "ready", "pid": os.getpid()})
     loop.run()
     return 0 if desktop else 1
 
