@@ -22,6 +22,9 @@ daily limit of an access provider's acceptable-use policy.")
 # X11 platform plugin, the fonts it asks for and xdg-open for the read-me.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, xdg-utils")
+# On a Wayland session without XWayland the launcher runs the program natively, which needs Qt's Wayland
+# platform plugin; with XWayland it runs through X, where minimising to the tray works.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

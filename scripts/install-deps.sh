@@ -14,6 +14,12 @@ packages=(
     clang libclang-rt-14-dev
     # end-to-end tests that read widget texts: a session bus and the accessibility bus, read from python
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+    # end-to-end tests with a notification server and a tray watcher of their own: gdbus to act as the user
+    libglib2.0-bin
+    # end-to-end tests with a StatusNotifierItem host of their own, written in python
+    python3-dbus
+    # the Wayland check: a headless compositor with XWayland, and Qt's Wayland platform for a native start
+    weston xwayland qt6-wayland
     # the Debian package: its dependencies computed from the binaries, its desktop entry and metadata checked
     dpkg-dev desktop-file-utils appstream
     # the report's manual page rendered and its libraries listed

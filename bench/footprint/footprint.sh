@@ -2,20 +2,24 @@
 # Footprint of the real program against a bare Qt 6 window with a 1 s timer, side by side in a private
 # X server: the time from start to the first paint, then RSS, PSS and CPU time over a minute idle, then
 # over a minute of recording a connection (default route up in a network namespace) with a log of a
-# million records. Prints a table with the ratios and PASS/FAIL against the targets.
+# million records, then two programs minimised into an XEmbed tray (trayer) side by side, both recording,
+# one under the limit and one over it, which asks for the limit balloon every second. Prints a table with
+# the ratios and PASS/FAIL against the targets.
 #
 #   bench/footprint/footprint.sh [build-dir]
 #
 # FOOTPRINT_SECONDS (60), FOOTPRINT_RECORDS (1000000) and FOOTPRINT_STARTS (5, start-ups of each program
-# whose median is taken) change the run. A missed target (a FAIL) makes the exit status 1, so `make bench`
-# fails with it; FOOTPRINT_STRICT=0 only reports it. The recording half needs root for the network
-# namespace and is skipped without it.
+# whose median is taken) change the run; FOOTPRINT_PARTS ("start idle recording tray") picks the parts. A
+# missed target (a FAIL) makes the exit status 1, so `make bench` fails with it; FOOTPRINT_STRICT=0 only
+# reports it. The recording and tray parts need root for the network namespace and are skipped without it.
 source "$(dirname "$0")/../../tests/e2e/lib.sh"
 
 build=$(realpath "${1:-build}")
 seconds=${FOOTPRINT_SECONDS:-60}
 records=${FOOTPRINT_RECORDS:-1000000}
 starts=${FOOTPRINT_STARTS:-5}
+parts=" ${FOOTPRINT_PARTS:-start idle recording tray} "
+part() { [[ "$parts" == *" $1 "* ]]; }
 settle=3
 hourlink=$build/hourlink
 bare=$build/bench/footprint/hourlink_bare_window
@@ -39,7 +43,7 @@ else
     e2e_log "no network namespace available: the program sees this machine's connection while 'idle'"
     inside=(env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR")
 fi
-mkdir -p bare-run idle-run recording-run
+mkdir -p bare-run idle-run recording-run under-run over-run
 : >idle-run/datatime.dat # an empty log: no "File not found" box at start
 
 # CPU time of all threads of a process in ms, from the scheduler's own nanosecond count.
@@ -87,12 +91,15 @@ stop() {
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# Measures two running programs over the same interval; sets CPU_*, TICK_* and MEM_* for both.
+# Measures two running programs (and a third one, C, when given) over the same interval; sets CPU_*,
+# TICK_* and MEM_* for A and B, and CPU_C.
 measure_pair() {
-    local a=$1 b=$2 a0 b0 ta0 tb0
+    local a=$1 b=$2 c=${3:-} a0 b0 c0=0 ta0 tb0
     sleep "$settle"
     a0=$(cpu_ms "$a") b0=$(cpu_ms "$b") ta0=$(tick_ms "$a") tb0=$(tick_ms "$b")
+    [ -n "$c" ] && c0=$(cpu_ms "$c")
     sleep "$seconds"
+    [ -n "$c" ] && CPU_C=$(awk -v x="$(cpu_ms "$c")" -v y="$c0" 'BEGIN { printf "%.1f", x - y }')
     CPU_A=$(awk -v x="$(cpu_ms "$a")" -v y="$a0" 'BEGIN { printf "%.1f", x - y }')
     CPU_B=$(awk -v x="$(cpu_ms "$b")" -v y="$b0" 'BEGIN { printf "%.1f", x - y }')
     TICK_A=$(($(tick_ms "$a") - ta0)) TICK_B=$(($(tick_ms "$b") - tb0))
@@ -121,6 +128,7 @@ row() {
 
 # 1. Start-up: alternately, each program from its start to the first paint of its window.
 bare_paint=() idle_paint=()
+part start || starts=1
 for _ in $(seq "$starts"); do
     launch bare-run bare "$bare"
     bare_paint+=("$PAINT_MS")
@@ -138,19 +146,21 @@ launch bare-run bare "$bare"
 bare_pid=$STARTED_PID
 launch idle-run hourlink "$hourlink"
 hourlink_pid=$STARTED_PID
-e2e_log "idle for $seconds s"
-measure_pair "$bare_pid" "$hourlink_pid"
-read -r bare_rss bare_pss <<<"$MEM_A"
-read -r idle_rss idle_pss <<<"$MEM_B"
-row "first paint, median of $starts (ms)" "$bare_paint_ms" "$idle_paint_ms" ratio 2
-row "idle CPU over $seconds s (ms)" "$CPU_A" "$CPU_B" ratio 1.5
-row "idle CPU, utime+stime ticks (ms)" "$TICK_A" "$TICK_B" info
-row "idle RSS (MB)" "$bare_rss" "$idle_rss" plus 15
-row "idle PSS (MB)" "$bare_pss" "$idle_pss" info
+part start && row "first paint, median of $starts (ms)" "$bare_paint_ms" "$idle_paint_ms" ratio 2
+if part idle; then
+    e2e_log "idle for $seconds s"
+    measure_pair "$bare_pid" "$hourlink_pid"
+    read -r bare_rss bare_pss <<<"$MEM_A"
+    read -r idle_rss idle_pss <<<"$MEM_B"
+    row "idle CPU over $seconds s (ms)" "$CPU_A" "$CPU_B" ratio 1.5
+    row "idle CPU, utime+stime ticks (ms)" "$TICK_A" "$TICK_B" info
+    row "idle RSS (MB)" "$bare_rss" "$idle_rss" plus 15
+    row "idle PSS (MB)" "$bare_pss" "$idle_pss" info
+fi
 stop "$hourlink_pid"
 
 # 3. Recording a connection with a log of a million records, the bare window still beside it.
-if [ "$as_root" -eq 1 ]; then
+if [ "$as_root" -eq 1 ] && part recording; then
     "$write_log" recording-run/datatime.dat "$records"
     size_before=$(stat -c %s recording-run/datatime.dat)
     e2e_route_up
@@ -170,8 +180,55 @@ if [ "$as_root" -eq 1 ]; then
     row "recording CPU, utime+stime ticks (ms)" "$TICK_A" "$TICK_B" info
     row "recording RSS (MB)" "$bare_rss" "$rec_rss" info
     row "recording PSS (MB)" "$bare_pss" "$rec_pss" info
-else
+    stop "$hourlink_pid"
+elif part recording; then
     e2e_log "not root: the recording half is skipped"
+fi
+
+# 4. In the tray: two programs recording the same connection, minimised into an XEmbed tray with no
+# notification server, one under the limit and one over it (ten hours yesterday with "AUP 1"), whose
+# balloon is asked for every second. Measured side by side, with the bare window as the floor.
+# The main window of a program, by its process.
+main_window_of() {
+    local id w h
+    for _ in $(seq 100); do
+        for id in $(xdotool search --onlyvisible --pid "$1" --name '^Pellandra Hourlink 2.0$' 2>/dev/null || true); do
+            read -r w h < <(e2e_window_size "$id")
+            [ "$w" -eq 660 ] && [ "$h" -eq 332 ] && { echo "$id"; return 0; }
+        done
+        sleep 0.1
+    done
+    return 1
+}
+if [ "$as_root" -eq 1 ] && part tray; then
+    e2e_start_tray
+    : >under-run/datatime.dat
+    yesterday=$(date -d 'yesterday 08:00' +%s)
+    e2e_write_log over-run/datatime.dat "$yesterday" $((yesterday + 36000))
+    ip -n "$E2E_NETNS" route show default | grep -q . || e2e_route_up
+    # A copy, so that no settings file beside the build's program steers the limit or the alert.
+    mkdir -p tray-program
+    cp "$hourlink" tray-program/hourlink
+    launch under-run under "$E2E_DIR/tray-program/hourlink"
+    under_pid=$STARTED_PID
+    launch over-run over "$E2E_DIR/tray-program/hourlink"
+    over_pid=$STARTED_PID
+    for pid in "$under_pid" "$over_pid"; do
+        window=$(main_window_of "$pid") || e2e_fail "no main window of $pid"
+        xdotool windowminimize "$window"
+        e2e_poll 100 e2e_hidden "$window" || e2e_fail "the window of $pid did not go into the tray"
+    done
+    e2e_log "in the tray, recording for $seconds s, under and over the limit"
+    measure_pair "$under_pid" "$over_pid" "$bare_pid"
+    row "tray recording CPU over $seconds s (ms)" "$CPU_C" "$CPU_A" info
+    row "tray, balloon every second: CPU (ms)" "$CPU_C" "$CPU_B" info
+    rows+=("$(printf '%-40s %12s %12s' "" "under limit" "over limit")")
+    row "tray: over against under the limit (ms)" "$CPU_A" "$CPU_B" ratio 1.5
+    row "tray: over against under, ticks (ms)" "$TICK_A" "$TICK_B" info
+    row "tray RSS under / over (MB)" "${MEM_A% *}" "${MEM_B% *}" info
+    stop "$over_pid"
+    stop "$under_pid"
+    e2e_route_down
 fi
 
 echo

@@ -41,6 +41,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(HOURLINK_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Pellandra Ossilo"));
     QApplication::setWindowIcon(ApplicationIcon());
+    // The program ends only through its main window's close. With the window hidden in the tray, a message
+    // box that closes (the close question answered "No", an error box) is the last window, and must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     // One program per log: before any window, message or log, a start for a folder whose log is already
     // kept hands over to that program and ends.
@@ -66,8 +69,11 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     QtShell shell;
     const auto trayPlatform = [&dialogs](QWidget& window) -> std::unique_ptr<TrayPlatform> {
-        return std::make_unique<QtTrayPlatform>(
+        auto platform = std::make_unique<QtTrayPlatform>(
             &window, [&dialogs](const std::string& message) { dialogs.ShowError(ErrorBoxText(message)); });
+        // Balloons shown as desktop notifications carry the program's title and icon.
+        platform->setNotificationIdentity(QString::fromUtf8(kApplicationTitle), QStringLiteral(HOURLINK_APP_ID));
+        return platform;
     };
     TMainForm form({dialogs, connection, clock, shell, FormatSettingsFromLocale(QLocale::system()),
                     SettingsFileAtStart(QCoreApplication::applicationFilePath()), trayPlatform});

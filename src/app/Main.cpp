@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 
 #include "app/AppIcon.h"
 #include "app/TBevel.h"
+#include "appcore/AutostartEntry.h"
 #include "appcore/ConnectionList.h"
 #include "appcore/LimitSettings.h"
 #include "appcore/ReadmeCheck.h"
@@ -29,6 +32,7 @@
 #include "runtime/Dialogs.h"
 #include "stats/ChartView.h"
 #include "stats/SevenDayChart.h"
+#include "tray/PopupMenu.h"
 #include "tray/SysTrayIcon.h"
 
 namespace hourlink {
@@ -83,6 +87,15 @@ private:
     TSysTrayIcon& m_icon;
 };
 
+// How a start at login runs this program: through the launcher beside it when it is installed with one,
+// else itself in the folder it keeps its log in.
+AutostartProgram ThisProgram() {
+    const QString executable = QCoreApplication::applicationFilePath();
+    const QString launcher = QFileInfo(executable).dir().filePath(QString::fromLatin1(kLauncherName));
+    return AutostartProgram{executable.toStdString(), QDir::currentPath().toStdString(),
+                            QFileInfo(launcher).isExecutable()};
+}
+
 IconImage ToIconImage(const QImage& picture) {
     const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
     IconImage image;
@@ -120,6 +133,7 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
 TMainForm::~TMainForm() {
     // The icon takes itself out of the tray through the platform, so it goes before the platform does.
     SysTrayIcon.reset();
+    m_trayMenu.reset();
 }
 
 void TMainForm::CreateComponents() {
@@ -222,7 +236,50 @@ void TMainForm::CreateTrayIcon() {
     SysTrayIcon->SetIconIndex(0);
     SysTrayIcon->SetMinimizeToTray(true);
     SysTrayIcon->OnClick = [this](TObject*) { Handle([this] { SysTrayIconClick(); }); };
+    CreateTrayMenu();
     SysTrayIcon->Loaded();
+}
+
+void TMainForm::CreateTrayMenu() {
+    m_trayMenu = std::make_unique<TPopupMenu>(*m_trayPlatform);
+    m_trayMenu->OnPopup = [this](TObject*) { Handle([this] { TrayMenuPopup(); }); };
+    TMenuItem& restore = m_trayMenu->Add("Restore");
+    restore.Default = true;
+    restore.OnClick = [this](TObject*) { Handle([this] { TrayMenuRestoreClick(); }); };
+    m_startAtLogin = &m_trayMenu->Add("Start at login");
+    m_startAtLogin->AutoCheck = true;
+    m_startAtLogin->OnClick = [this](TObject*) { Handle([this] { TrayMenuStartAtLoginClick(); }); };
+    m_trayMenu->Add("Close").OnClick = [this](TObject*) { Handle([this] { TrayMenuCloseClick(); }); };
+    SysTrayIcon->SetPopupMenu(m_trayMenu.get());
+}
+
+std::string TMainForm::AutostartPath() const {
+    return AutostartEntryPath(qEnvironmentVariable("XDG_CONFIG_HOME").toStdString(),
+                              qEnvironmentVariable("HOME").toStdString());
+}
+
+void TMainForm::TrayMenuPopup() {
+    m_startAtLogin->Checked = AutostartEntryExists(AutostartPath());
+}
+
+void TMainForm::TrayMenuRestoreClick() {
+    SysTrayIconClick();
+}
+
+void TMainForm::TrayMenuStartAtLoginClick() {
+    const std::string path = AutostartPath();
+    // The tick has just changed to what the user asked for; the menu shows the entry's presence next time.
+    if (m_startAtLogin->Checked) {
+        WriteAutostartEntry(path, AutostartEntryText(ThisProgram()));
+    } else {
+        RemoveAutostartEntry(path);
+    }
+    m_startAtLogin->Checked = AutostartEntryExists(path);
+}
+
+void TMainForm::TrayMenuCloseClick() {
+    // As the window's own close: FormClose asks first while a connection is recorded.
+    close();
 }
 
 void TMainForm::Handle(const std::function<void()>& handler) {

@@ -31,6 +31,8 @@ class Shell;
 class TrayPlatform;
 class WindowActivation;
 class TSysTrayIcon;
+class TPopupMenu;
+class TMenuItem;
 class TBarSeries;
 class TBevel;
 class TChart;
@@ -75,6 +77,11 @@ public:
     void RefreshTimerTimer();
     void sbGraficoClick();
     void sbElencoClick();
+    // The tray icon's menu: its ticks brought up to date, and its three entries.
+    void TrayMenuPopup();
+    void TrayMenuRestoreClick();
+    void TrayMenuStartAtLoginClick();
+    void TrayMenuCloseClick();
 
     // Rebuilds the chart from the log and the running connection: at start-up, on the refresh tick, when a
     // connection ends and on the first tick of a new date.
@@ -141,10 +148,16 @@ private:
     void CreateTrayIcon();
     // A chart built on another date has its bars on the wrong days: rebuilt at once.
     void RebuildAtNewDate();
+    void CreateTrayMenu();
+    // The user's start-at-login entry for this program.
+    [[nodiscard]] std::string AutostartPath() const;
 
     MainFormServices m_services;
     // Outlives SysTrayIcon, which the destructor releases first.
     std::unique_ptr<TrayPlatform> m_trayPlatform;
+    // The tray icon's menu; it goes right after the icon.
+    std::unique_ptr<TPopupMenu> m_trayMenu;
+    TMenuItem* m_startAtLogin = nullptr;
     FormatSettings m_format;
     HandlerGuard m_guard;
     ConnectionLog m_log;

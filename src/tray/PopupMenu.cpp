@@ -3,6 +3,9 @@
 namespace hourlink {
 
 void TMenuItem::Click() {
+    if (AutoCheck) {
+        Checked = !Checked;
+    }
     if (OnClick) {
         OnClick(this);
     }
@@ -13,16 +16,27 @@ TMenuItem& TPopupMenu::Add(std::string caption) {
     return *m_items.back();
 }
 
-void TPopupMenu::Popup(int x, int y) {
+std::vector<MenuEntry> TPopupMenu::Entries() {
+    if (OnPopup) {
+        OnPopup(this);
+    }
     std::vector<MenuEntry> entries;
     entries.reserve(m_items.size());
     for (const auto& item : m_items) {
-        entries.push_back(MenuEntry{item->Caption, item->Default});
+        entries.push_back(MenuEntry{item->Caption, item->Default, item->AutoCheck || item->Checked, item->Checked});
     }
-    const int chosen = m_platform.TrackPopupMenu(entries, TPoint{x, y});
-    if (chosen >= 0 && chosen < Count()) {
-        Item(chosen).Click();
+    return entries;
+}
+
+void TPopupMenu::ChooseEntry(int index) {
+    if (index >= 0 && index < Count()) {
+        Item(index).Click();
     }
+}
+
+void TPopupMenu::Popup(int x, int y) {
+    const std::vector<MenuEntry> entries = Entries();
+    ChooseEntry(m_platform.TrackPopupMenu(entries, TPoint{x, y}));
 }
 
 } // namespace hourlink

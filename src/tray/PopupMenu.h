@@ -14,11 +14,14 @@ class TMenuItem : public TObject {
 public:
     explicit TMenuItem(std::string caption) : Caption(std::move(caption)) {}
 
-    // Runs the entry as if the user had chosen it.
+    // Runs the entry as if the user had chosen it; an AutoCheck entry changes its tick first.
     void Click();
 
     std::string Caption; // UTF-8
     bool Default = false;
+    // Drawn with a ticked box; an AutoCheck entry is drawn with a box, ticked or not.
+    bool Checked = false;
+    bool AutoCheck = false;
     TNotifyEvent OnClick;
 };
 
@@ -33,7 +36,13 @@ public:
 
     // Shows the menu at the screen point; returns once it has closed, after running the chosen entry.
     void Popup(int x, int y);
+    // The lines as the menu shows them now, after OnPopup has had its say; for a host that draws the menu.
+    [[nodiscard]] std::vector<MenuEntry> Entries();
+    // Runs the entry at the index a host reports as chosen; an index out of range does nothing.
+    void ChooseEntry(int index);
 
+    // Raised just before the menu is shown, so its owner can bring the entries up to date.
+    TNotifyEvent OnPopup;
     // Whether the menu opens by itself on the mouse action that asks for it.
     bool AutoPopup = true;
     // The component the menu was last opened for.

@@ -3,15 +3,17 @@
 #include <memory>
 #include <utility>
 
+#include "tray/TrayUnits.h"
+
 namespace hourlink {
 namespace {
 
-struct SimpleTimerUnit final : TrayPlatform::UnitState {
+struct SimpleTimerUnit final : TrayUnits::State {
     std::unique_ptr<TSimpleTimerHandler> handler;
 };
 
 SimpleTimerUnit& unitOf(TrayPlatform& platform) {
-    auto& state = platform.unitState(TrayPlatform::Unit::SimpleTimer);
+    auto& state = TrayUnits::Of(platform).timer();
     if (!state) {
         state = std::make_unique<SimpleTimerUnit>();
     }

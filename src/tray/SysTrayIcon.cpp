@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "runtime/Windows1252.h"
+#include "tray/TrayUnits.h"
 
 namespace hourlink {
 namespace {
@@ -15,14 +16,14 @@ constexpr std::uint32_t kEnterExitIntervalMs = 20;
 constexpr DWORD kTaskbarCreatedVersion = (4U << 16) | 71U;
 
 // Process-wide state of this unit on one platform: the shared tray window, and what the unit learnt at start.
-struct SysTrayIconUnit final : TrayPlatform::UnitState {
+struct SysTrayIconUnit final : TrayUnits::State {
     std::unique_ptr<TTrayIconHandler> handler;
     UINT taskbarCreatedMessage = 0;
     DWORD commonControlsVersion = 0;
 };
 
 SysTrayIconUnit& unitOf(TrayPlatform& platform) {
-    auto& state = platform.unitState(TrayPlatform::Unit::SysTrayIcon);
+    auto& state = TrayUnits::Of(platform).trayIcon();
     if (!state) {
         auto fresh = std::make_unique<SysTrayIconUnit>();
         SysTrayIconUnit& unit = *fresh;
@@ -170,6 +171,7 @@ TSysTrayIcon::TSysTrayIcon(TrayPlatform& platform, HWND owner) : m_platform(plat
 TSysTrayIcon::~TSysTrayIcon() {
     // Nothing may leave a destructor: an error on the way out is dropped and the rest of the clean-up runs.
     try {
+        m_platform.SetNotifyIconMenu(m_notifyData.hWnd, m_iconId, {});
         SetIconVisible(false);
         SetDesignPreview(false);
         m_cycleTimer.reset();
@@ -221,6 +223,7 @@ void TSysTrayIcon::Notification(TComponent* component, TOperation operation) {
     }
     if (m_popupMenu != nullptr && component == static_cast<TComponent*>(m_popupMenu)) {
         m_popupMenu = nullptr;
+        ExportMenu();
     }
 }
 
@@ -322,6 +325,25 @@ void TSysTrayIcon::SetPopupMenu(TPopupMenu* value) {
     if (value != nullptr) {
         value->FreeNotification(this);
     }
+    ExportMenu();
+}
+
+void TSysTrayIcon::ExportMenu() {
+    // A host that draws the menu itself asks for the lines when it is about to show them, so a tick
+    // follows what the menu's owner says at that moment.
+    NotifyIconMenu menu;
+    if (m_popupMenu != nullptr) {
+        menu.entries = [this] {
+            return m_popupMenu != nullptr && m_popupMenu->AutoPopup ? m_popupMenu->Entries() : std::vector<MenuEntry>{};
+        };
+        menu.choose = [this](int index) {
+            if (m_popupMenu != nullptr && m_popupMenu->AutoPopup) {
+                m_popupMenu->PopupComponent = this;
+                m_popupMenu->ChooseEntry(index);
+            }
+        };
+    }
+    m_platform.SetNotifyIconMenu(m_notifyData.hWnd, m_iconId, std::move(menu));
 }
 
 void TSysTrayIcon::SetWantEnterExitEvents(bool value) {
@@ -726,7 +748,11 @@ LRESULT TSysTrayIcon::ApplicationWndProc(HWND window, UINT message, WPARAM wPara
     }
     const UINT taskbarCreated = TaskbarCreatedMessage(m_platform);
     if (taskbarCreated != 0 && message == taskbarCreated && m_iconVisible) {
-        AddIcon();
+        // A window left minimised for want of a tray goes into the tray that has just appeared.
+        if (AddIcon() && m_minimizeToTray && ownerIsWindow() && hasMainForm() && m_platform.MainFormVisible() &&
+            m_platform.MainFormWindowState() == TWindowState::wsMinimized) {
+            HideMainForm();
+        }
     }
     return CallWindowProc(m_savedApplicationProc, window, message, wParam, lParam);
 }

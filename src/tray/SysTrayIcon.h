@@ -159,6 +159,8 @@ private:
     void ClickTimerFired();
     void EnterExitTimerFired();
     void ClickDefaultMenuItem();
+    // Tells the platform which menu a host that draws menus itself should show.
+    void ExportMenu();
     LRESULT ApplicationWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OwnerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void HookApplication();

@@ -281,7 +281,20 @@ e2e_start_a11y() {
         fi
     done
     [ -n "$E2E_PYTHON" ] || e2e_fail "no python3 with gi and Atspi (python3-gi, gir1.2-atspi-2.0)"
-    dbus-daemon --session --address="unix:path=$XDG_RUNTIME_DIR/bus" --nofork --nopidfile --print-address=1 \
+    # E2E_BUS_SERVICES: a folder of services that the bus starts on demand, beside the system's own.
+    local config=(--session)
+    if [ -n "${E2E_BUS_SERVICES:-}" ]; then
+        cat >"$E2E_DIR/session.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <include>/usr/share/dbus-1/session.conf</include>
+  <servicedir>$E2E_BUS_SERVICES</servicedir>
+</busconfig>
+CONF
+        config=(--config-file="$E2E_DIR/session.conf")
+    fi
+    dbus-daemon "${config[@]}" --address="unix:path=$XDG_RUNTIME_DIR/bus" --nofork --nopidfile --print-address=1 \
         >"$addrfile" 2>"$E2E_DIR/dbus.log" &
     E2E_PIDS+=($!)
     e2e_poll 100 test -s "$addrfile" || e2e_fail "the session bus did not start"

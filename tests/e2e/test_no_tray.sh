@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # With no tray host on the screen, minimising is an ordinary minimise: the window stays managed as an
 # iconic window with its taskbar entry, no icon is docked anywhere, and activating it brings it back.
+# A tray that comes up later takes a window that sits minimised.
 source "$(dirname "$0")/lib.sh"
 binary=$(realpath "$1")
 e2e_require_root
@@ -49,4 +50,16 @@ e2e_poll 100 minimized_window || e2e_fail "a start with --minimized gave no mini
 [ "$(xdotool search --onlyvisible --name '^Pellandra Hourlink 2.0$' | wc -l)" -eq 1 ] ||
     e2e_fail "a start with --minimized showed its window"
 kill -0 "$E2E_PROGRAM_PID" || e2e_fail "the minimised program ended by itself"
+
+# A tray comes up late, as a panel after an autostart: the window that sits minimised goes into it.
+second=""
+for id in $(xdotool search --name '^Pellandra Hourlink 2.0$' 2>/dev/null); do
+    [ "$id" != "$main" ] && [ "$(e2e_wm_state "$id")" = Iconic ] && second=$id
+done
+[ -n "$second" ] || e2e_fail "the minimised window is gone"
+e2e_start_tray
+in_tray() { [ "$(e2e_wm_state "$second")" != Iconic ] && ! e2e_in_client_list "$second" && e2e_tray_icon >/dev/null; }
+e2e_poll 50 in_tray || e2e_fail "the minimised window did not go into the tray that came (WM_STATE $(e2e_wm_state "$second"), icon: $(e2e_tray_icon || echo none))"
+e2e_visible "$main" || e2e_fail "the window that was not minimised went away"
+e2e_log "a tray that came late took the minimised window"
 e2e_log "ok"

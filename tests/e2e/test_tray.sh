@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Minimising sends the main window into the tray: the window and its taskbar entry go, an icon comes into
 # the tray host's panel, and a left click on the icon brings the window back in the view it was left in,
-# once with the chart and once with the list.
+# once with the chart and once with the list. The right button opens the icon's menu.
 source "$(dirname "$0")/lib.sh"
 binary=$(realpath "$1")
 e2e_require_root
@@ -13,7 +13,7 @@ e2e_start_netns
 # One hour three days ago: a bar in one column, the other columns show the empty back wall.
 day=$(date -d '3 days ago 10:00' +%s)
 e2e_write_log datatime.dat "$day" $((day + 3600))
-e2e_start_program "$binary"
+e2e_start_program "$binary" XDG_CONFIG_HOME="$E2E_DIR/config"
 main=$(e2e_wait_main_window) || e2e_fail "no main window"
 e2e_tray_icon >/dev/null && e2e_fail "an icon is in the tray before the first minimise"
 
@@ -73,6 +73,38 @@ expect_view list
 to_tray_and_back
 expect_view list
 e2e_log "back from the tray in the list view"
+
+# The right button opens the icon's menu at the cursor: Restore, Start at login, Close. Its middle line
+# writes the start-at-login entry, and chosen again removes it.
+entry="$E2E_DIR/config/autostart/hourlink.desktop"
+menu_window() {
+    local id size
+    for id in $(xdotool search --onlyvisible --class '^hourlink$' 2>/dev/null); do
+        [ "$id" = "$main" ] && continue
+        size=$(e2e_window_size "$id")
+        [ "${size#* }" -ge 40 ] && { echo "$id"; return 0; }
+    done
+    return 1
+}
+choose_middle_line() {
+    local x y w h menu mx my mw mh
+    read -r x y w h < <(e2e_tray_icon)
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) sleep 0.2 click 3
+    menu=$(e2e_poll 50 menu_window && menu_window) || e2e_fail "the right button opened no menu"
+    eval "$(xwininfo -id "$menu" | awk '/Absolute upper-left X/ {print "mx=" $NF} /Absolute upper-left Y/ {print "my=" $NF}
+        /Width:/ {print "mw=" $NF} /Height:/ {print "mh=" $NF}')"
+    e2e_click_at $((mx + mw / 2)) $((my + mh / 2))
+    e2e_poll 50 eval '! menu_window >/dev/null' || e2e_fail "the menu stayed open"
+}
+xdotool windowminimize "$main"
+e2e_poll 100 in_tray || e2e_fail "minimised window not in the tray"
+choose_middle_line
+e2e_poll 30 test -s "$entry" || e2e_fail "Start at login wrote no entry"
+grep -qx "Exec=\"$E2E_DIR/program/hourlink\" --minimized" "$entry" || e2e_fail "entry: $(cat "$entry")"
+choose_middle_line
+e2e_poll 30 test ! -e "$entry" || e2e_fail "Start at login chosen again left the entry"
+in_tray || e2e_fail "the menu brought the window out of the tray"
+e2e_log "the icon's menu wrote and removed the start-at-login entry"
 
 kill -0 "$E2E_PROGRAM_PID" || e2e_fail "the program ended by itself"
 e2e_log "ok"

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/tray/BalloonWindow.h"
 #include "support/WaitFor.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@ class QtTrayPlatformTest : public ::testing::Test {
 protected:
     QtTrayPlatformTest() {
         platform.setAvailabilityProbe([this] { return trayThere; });
+        platform.setNotificationServerProbe([] { return false; });
     }
 
     // A hidden window that writes down what it receives.
@@ -182,6 +185,89 @@ TEST_F(QtTrayPlatformTest, ATrayHostThatAppearsIsAnnouncedAndOneThatGoesTakesThe
     EXPECT_EQ(received.size(), 1U);
 }
 
+struct HostChangeCase {
+    const char* name;
+    TrayHost before;
+    TrayHost now;
+    bool forget;
+    bool announce;
+    bool grace;
+};
+
+class HostChanges : public ::testing::TestWithParam<HostChangeCase> {};
+
+TEST_P(HostChanges, ForgetAnnounceOrWaitForAHost) {
+    const HostChangeCase& c = GetParam();
+    const TrayHostChange change = DecideTrayHostChange(c.before, c.now);
+    EXPECT_EQ(change.forgetIcons, c.forget);
+    EXPECT_EQ(change.announce, c.announce);
+    EXPECT_EQ(change.startGrace, c.grace);
+}
+
+const TrayHost kNone{};
+const TrayHost kXEmbed{TrayHostKind::XEmbed, {}};
+const TrayHost kPanelA{TrayHostKind::StatusNotifier, ":1.5"};
+const TrayHost kPanelB{TrayHostKind::StatusNotifier, ":1.9"};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, HostChanges,
+                         ::testing::Values(HostChangeCase{"NoneStaysNone", kNone, kNone, false, false, false},
+                                           HostChangeCase{"SameHost", kPanelA, kPanelA, false, false, false},
+                                           HostChangeCase{"HostComes", kNone, kPanelA, true, true, false},
+                                           HostChangeCase{"XEmbedComes", kNone, kXEmbed, true, true, false},
+                                           HostChangeCase{"PanelRestarted", kPanelA, kPanelB, true, true, false},
+                                           HostChangeCase{"DBusHostJoinsXEmbed", kXEmbed, kPanelA, true, true, false},
+                                           HostChangeCase{"HostGoes", kPanelA, kNone, true, false, true},
+                                           HostChangeCase{"XEmbedGoes", kXEmbed, kNone, true, false, true}),
+                         [](const ::testing::TestParamInfo<HostChangeCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(QtTrayPlatformTest, AWindowHiddenInATrayThatGoesForGoodComesBackMinimised) {
+    ASSERT_EQ(platform.RegisterWindowMessage("TaskbarCreated"), platform.RegisterWindowMessage("TaskbarCreated"));
+    window.show();
+    ASSERT_TRUE(waitFor([this] { return window.isVisible(); }));
+    window.hide();
+    QElapsedTimer clock;
+
+    // Gone, and back within the grace time: the window stays hidden.
+    trayThere = false;
+    platform.checkTrayHost();
+    clock.start();
+    waitFor([] { return false; }, QtTrayPlatform::kHostGraceMs / 2);
+    trayThere = true;
+    platform.checkTrayHost();
+    waitFor([] { return false; }, QtTrayPlatform::kHostGraceMs / 2 + 300);
+    EXPECT_FALSE(window.isVisible());
+
+    // Gone for good: back, minimised, once the grace time is over, and not brought to the front.
+    record(QtTrayPlatform::kMainFormWindow);
+    trayThere = false;
+    platform.checkTrayHost();
+    clock.restart();
+    ASSERT_TRUE(waitFor([this] { return window.isVisible(); }, QtTrayPlatform::kHostGraceMs + 1000));
+    EXPECT_GE(clock.elapsed(), QtTrayPlatform::kHostGraceMs - 50);
+    EXPECT_TRUE(waitFor([this] { return window.isMinimized(); }));
+    EXPECT_EQ(
+        std::count_if(received.begin(), received.end(), [](const Message& m) { return m.message == WM_SHOWWINDOW; }),
+        0);
+}
+
+TEST_F(QtTrayPlatformTest, TheMenuForHostsThatDrawMenusIsKeptPerIconUntilTakenAway) {
+    int chosen = -1;
+    platform.SetNotifyIconMenu(0x100, 3,
+                               NotifyIconMenu{[] {
+                                                  return std::vector<MenuEntry>{{"Restore", true}};
+                                              },
+                                              [&chosen](int index) { chosen = index; }});
+    ASSERT_TRUE(platform.notifyIconMenu(0x100, 3).entries);
+    EXPECT_EQ(platform.notifyIconMenu(0x100, 3).entries().at(0).caption, "Restore");
+    platform.notifyIconMenu(0x100, 3).choose(0);
+    EXPECT_EQ(chosen, 0);
+    EXPECT_FALSE(platform.notifyIconMenu(0x100, 4).entries) << "another icon has none";
+    platform.SetNotifyIconMenu(0x100, 3, {});
+    EXPECT_FALSE(platform.notifyIconMenu(0x100, 3).entries);
+}
+
 TEST_F(QtTrayPlatformTest, TheMainWindowsMinimiseAndShowReachTheirFilters) {
     record(QtTrayPlatform::kApplicationWindow);
     record(QtTrayPlatform::kMainFormWindow);
@@ -232,6 +318,93 @@ TEST_F(QtTrayPlatformTest, PostedMessagesArriveFromTheLoopAndErrorsGoToTheHandle
     EXPECT_TRUE(platform.DestroyWindow(target));
     EXPECT_FALSE(platform.PostMessage(target, WM_USER, 0, 0));
     EXPECT_FALSE(platform.DestroyWindow(QtTrayPlatform::kApplicationWindow));
+}
+
+// A balloon request as the component makes it: the withdrawal, then the balloon, in one event.
+NotifyIconData balloonRequest(NotifyIconData data, const std::string& text, UINT timeoutMs = 10000) {
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
+    data.szInfo = {};
+    data.szInfoTitle = {};
+    std::copy(text.begin(), text.end(), data.szInfo.begin());
+    const std::string title = "La media connessioni \xE8 superiore al limite AUP:";
+    std::copy(title.begin(), title.end(), data.szInfoTitle.begin());
+    data.uTimeout = timeoutMs;
+    data.dwInfoFlags = NIIF_INFO;
+    return data;
+}
+
+TEST_F(QtTrayPlatformTest, WithoutANotificationServerOneBalloonWindowIsUpdatedInPlaceAndLeavesTheTipAlone) {
+    const HWND target = recorder();
+    const NotifyIconData icon = request(target, 4, "today time is 0:00:05");
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, icon));
+    for (int second = 0; second < 3; ++second) {
+        NotifyIconData withdraw = balloonRequest(icon, "");
+        ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, withdraw));
+        ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, second < 2 ? "01:25:43" : "01:25:44")));
+        // The end of the event, where a withdrawal on its own would close the balloon.
+        QCoreApplication::processEvents();
+    }
+    BalloonWindow* balloon = platform.balloonWindow();
+    ASSERT_NE(balloon, nullptr);
+    EXPECT_TRUE(balloon->isVisible());
+    EXPECT_EQ(balloon->shownBalloon().title, "La media connessioni \xC3\xA8 superiore al limite AUP:");
+    EXPECT_EQ(balloon->shownBalloon().text, "01:25:44");
+    // Laid out for the first text and for the changed one, not for the repeat.
+    EXPECT_EQ(balloon->layouts(), 2);
+    EXPECT_GT(balloon->remainingMs(), 9000);
+    EXPECT_EQ(platform.trayIcon(target, 4)->toolTip(), QStringLiteral("today time is 0:00:05"));
+    EXPECT_TRUE(received.empty()) << "replacing the balloon raises no event";
+
+    // A withdrawal on its own takes it away once the event is over.
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "")));
+    EXPECT_TRUE(balloon->isVisible());
+    EXPECT_TRUE(waitFor([&] { return !received.empty(); }));
+    EXPECT_FALSE(balloon->isVisible());
+    EXPECT_EQ(codes(), (std::vector<UINT>{NIN_BALLOONHIDE}));
+}
+
+TEST_F(QtTrayPlatformTest, TheBalloonWindowsClickTimeOutAndDismissalBecomeBalloonEvents) {
+    const HWND target = recorder();
+    const NotifyIconData icon = request(target, 4);
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, icon));
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "a", 50)));
+    BalloonWindow* balloon = platform.balloonWindow();
+    ASSERT_NE(balloon, nullptr);
+    EXPECT_TRUE(waitFor([&] { return !received.empty(); }));
+    EXPECT_EQ(codes(), (std::vector<UINT>{NIN_BALLOONTIMEOUT}));
+    EXPECT_FALSE(balloon->isVisible());
+
+    // Expired, it comes back with the next request; clicked, it goes and stays away while requests go on.
+    received.clear();
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "b")));
+    EXPECT_TRUE(balloon->isVisible());
+    balloon->click();
+    EXPECT_FALSE(balloon->isVisible());
+    EXPECT_TRUE(waitFor([&] { return !received.empty(); }));
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "c")));
+    EXPECT_FALSE(balloon->isVisible());
+    waitFor([] { return false; }, 50); // time for any stray event to arrive
+    EXPECT_EQ(codes(), (std::vector<UINT>{NIN_BALLOONUSERCLICK}));
+
+    // The icon leaving takes a shown balloon with it, without an event.
+    received.clear();
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, request(target, 5)));
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(request(target, 5), "d")));
+    EXPECT_TRUE(balloon->isVisible());
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_DELETE, request(target, 5)));
+    EXPECT_FALSE(balloon->isVisible());
+    waitFor([] { return false; }, 50);
+    EXPECT_TRUE(received.empty());
+
+    // Dismissed with its close button: the balloon hides and stays away from the next request.
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, request(target, 6)));
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(request(target, 6), "e")));
+    balloon->dismiss();
+    EXPECT_TRUE(waitFor([&] { return !received.empty(); }));
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(request(target, 6), "f")));
+    EXPECT_FALSE(balloon->isVisible());
+    EXPECT_EQ(codes(), (std::vector<UINT>{NIN_BALLOONHIDE}));
+    EXPECT_EQ(balloon->shownBalloon().text, "e");
 }
 
 } // namespace

@@ -67,12 +67,41 @@ TEST_F(SysTrayIconQtTest, WithoutATrayAMinimiseStaysOrdinaryUntilAHostAppears) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(trayIcon(), nullptr);
 
+    // The host appears while the window sits minimised: the window goes into it at once.
     trayThere = true;
     platform.checkTrayHost();
     ASSERT_NE(trayIcon(), nullptr);
+    EXPECT_FALSE(window.isVisible());
     window.showNormal();
     window.showMinimized();
     EXPECT_TRUE(waitFor([this] { return !window.isVisible(); }));
+}
+
+TEST_F(SysTrayIconQtTest, TheMenuGoesToTheBackendForHostsThatDrawItAndLeavesWithIt) {
+    const HWND handler = TrayIconHandler(platform)->WindowHandle();
+    EXPECT_FALSE(platform.notifyIconMenu(handler, tray->IconId()).entries);
+    auto menu = std::make_unique<TPopupMenu>(platform);
+    int restored = 0;
+    menu->Add("Restore").OnClick = [&](TObject*) { ++restored; };
+    menu->Add("Start at login").AutoCheck = true;
+    tray->SetPopupMenu(menu.get());
+    const NotifyIconMenu exported = platform.notifyIconMenu(handler, tray->IconId());
+    ASSERT_TRUE(exported.entries);
+    const std::vector<MenuEntry> lines = exported.entries();
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_EQ(lines[1].caption, "Start at login");
+    EXPECT_TRUE(lines[1].checkable);
+    exported.choose(0);
+    EXPECT_EQ(restored, 1);
+    EXPECT_EQ(menu->PopupComponent, tray.get());
+
+    menu->AutoPopup = false;
+    EXPECT_TRUE(exported.entries().empty()) << "a menu that does not pop up by itself is not shown by the host";
+    exported.choose(0);
+    EXPECT_EQ(restored, 1);
+
+    menu.reset();
+    EXPECT_FALSE(platform.notifyIconMenu(handler, tray->IconId()).entries);
 }
 
 } // namespace

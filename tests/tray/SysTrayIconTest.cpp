@@ -605,12 +605,34 @@ TEST_F(SysTrayIconTest, WithoutANotificationAreaTheWindowIsNeverHiddenUntilOneAp
     EXPECT_TRUE(platform.IsWindowVisible(Fake::kApplicationWindow));
     EXPECT_EQ(platform.defaultProcessed().back(), std::make_pair(Fake::kApplicationWindow, WM_SIZE));
 
+    // A tray appears while the window sits minimised: the window goes into it.
     platform.setTrayAvailable(true);
     platform.recreateTaskbar();
     ASSERT_NE(shown(), nullptr);
     EXPECT_EQ(shown()->tip, "Hour link");
+    EXPECT_FALSE(platform.MainFormVisible());
+    EXPECT_FALSE(platform.IsWindowVisible(Fake::kApplicationWindow));
+    tray->RestoreMainForm();
     platform.minimizeApplication();
     EXPECT_FALSE(platform.MainFormVisible());
+}
+
+TEST_F(SysTrayIconTest, ATrayThatAppearsLeavesAWindowThatIsNotMinimisedWhereItIs) {
+    loadProgramSettings();
+    platform.setTrayAvailable(false);
+    platform.minimizeApplication();
+    tray->RestoreMainForm();
+    ASSERT_EQ(platform.MainFormWindowState(), TWindowState::wsNormal);
+    platform.setTrayAvailable(true);
+    platform.recreateTaskbar();
+    EXPECT_NE(shown(), nullptr) << "the icon asked for at the minimise comes in";
+    EXPECT_TRUE(platform.MainFormVisible());
+
+    // Without MinimizeToTray a minimised window stays as it is.
+    tray->SetMinimizeToTray(false);
+    platform.minimizeApplication();
+    platform.recreateTaskbar();
+    EXPECT_TRUE(platform.MainFormVisible());
 }
 
 TEST_F(SysTrayIconTest, ShowingTheOwnerByRequestBringsTheApplicationToTheFront) {
@@ -810,6 +832,34 @@ TEST_F(PopupMenuTest, WithoutAutoPopupNothingOpensAndNoDefaultRuns) {
     notify(WM_LBUTTONDBLCLK);
     EXPECT_TRUE(platform.menusShown().empty());
     EXPECT_TRUE(chosen.empty());
+}
+
+TEST_F(PopupMenuTest, TicksAreBroughtUpToDateJustBeforeTheMenuShowsAndAutoCheckFlipsThemFirst) {
+    TMenuItem& login = menu.Add("Start at login");
+    login.AutoCheck = true;
+    bool entryThere = true;
+    menu.OnPopup = [&](TObject*) { login.Checked = entryThere; };
+    bool tickAtClick = false;
+    login.OnClick = [&](TObject*) { tickAtClick = login.Checked; };
+    platform.setMenuChoice(2);
+    notify(WM_RBUTTONDOWN);
+    const MenuEntry& shownLine = platform.menusShown().at(0).at(2);
+    EXPECT_TRUE(shownLine.checkable);
+    EXPECT_TRUE(shownLine.checked);
+    EXPECT_FALSE(platform.menusShown().at(0).at(0).checkable) << "a plain line has no box";
+    EXPECT_FALSE(tickAtClick) << "the click sees the tick the user asked for";
+
+    // A host that draws the menu gets the same lines and runs the same entries.
+    entryThere = false;
+    const std::vector<MenuEntry> lines = menu.Entries();
+    ASSERT_EQ(lines.size(), 3U);
+    EXPECT_TRUE(lines[2].checkable);
+    EXPECT_FALSE(lines[2].checked);
+    menu.ChooseEntry(2);
+    EXPECT_TRUE(tickAtClick);
+    menu.ChooseEntry(3);
+    menu.ChooseEntry(-1);
+    EXPECT_EQ(chosen, std::vector<std::string>{}) << "an index out of range runs nothing";
 }
 
 TEST_F(PopupMenuTest, NoMenuOpensWhenTheCursorCannotBeRead) {

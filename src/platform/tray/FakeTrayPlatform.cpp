@@ -5,9 +5,6 @@
 namespace hourlink {
 namespace {
 
-// The shortest interval the window system runs a timer at.
-constexpr UINT kMinimumTimerMs = 10;
-
 std::string requestName(DWORD message) {
     switch (message) {
     case NIM_ADD:
@@ -25,16 +22,13 @@ std::string requestName(DWORD message) {
 
 } // namespace
 
-FakeTrayPlatform::FakeTrayPlatform() {
-    auto defaultProc = [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        return DefWindowProc(window, message, wParam, lParam);
-    };
-    m_windows[kApplicationWindow] = Window{std::make_shared<WindowProc>(defaultProc), true, false};
-    m_windows[kMainFormWindow] = Window{std::make_shared<WindowProc>(defaultProc), true, false};
-}
+FakeTrayPlatform::FakeTrayPlatform()
+    : m_windows([this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+          return DefWindowProc(window, message, wParam, lParam);
+      }) {}
 
 FakeTrayPlatform::~FakeTrayPlatform() {
-    endUnits();
+    dropAttachment();
 }
 
 bool FakeTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data) {
@@ -109,9 +103,8 @@ const FakeTrayPlatform::ShownIcon* FakeTrayPlatform::shownIcon(HWND window, UINT
 
 void FakeTrayPlatform::recreateTaskbar() {
     m_shown.clear();
-    const auto registered = m_registered.find("TaskbarCreated");
-    if (registered != m_registered.end()) {
-        sendMessage(kApplicationWindow, registered->second, 0, 0);
+    if (const auto registered = m_windows.registered("TaskbarCreated")) {
+        sendMessage(kApplicationWindow, *registered, 0, 0);
     }
 }
 
@@ -125,13 +118,7 @@ bool FakeTrayPlatform::sendTrayNotification(HWND window, UINT id, UINT code) {
 }
 
 UINT FakeTrayPlatform::RegisterWindowMessage(const std::string& name) {
-    const auto found = m_registered.find(name);
-    if (found != m_registered.end()) {
-        return found->second;
-    }
-    const UINT number = 0xC000 + static_cast<UINT>(m_registered.size());
-    m_registered[name] = number;
-    return number;
+    return m_windows.registerMessage(name);
 }
 
 DWORD FakeTrayPlatform::GetCommonControlsVersion() {
@@ -158,23 +145,15 @@ const IconImage* FakeTrayPlatform::iconImage(HICON icon) const {
 }
 
 HWND FakeTrayPlatform::CreateMessageWindow(WindowProc proc) {
-    const HWND window = m_nextWindow++;
-    m_windows[window] = Window{std::make_shared<WindowProc>(std::move(proc)), false, true};
-    ++m_messageWindowsCreated;
-    return window;
+    return m_windows.create(std::move(proc));
 }
 
 bool FakeTrayPlatform::DestroyWindow(HWND window) {
-    if (m_windows.erase(window) == 0) {
+    if (!m_windows.destroy(window)) {
         return false;
     }
     std::erase_if(m_timers, [window](const auto& entry) { return entry.first.first == window; });
     return true;
-}
-
-std::size_t FakeTrayPlatform::messageWindowCount() const {
-    return static_cast<std::size_t>(
-        std::count_if(m_windows.begin(), m_windows.end(), [](const auto& entry) { return entry.second.messageOnly; }));
 }
 
 LRESULT FakeTrayPlatform::DefWindowProc(HWND window, UINT message, WPARAM, LPARAM) {
@@ -183,46 +162,38 @@ LRESULT FakeTrayPlatform::DefWindowProc(HWND window, UINT message, WPARAM, LPARA
 }
 
 WindowProc FakeTrayPlatform::GetWindowProc(HWND window) {
-    return WindowProcOf(m_windows, window);
+    return m_windows.proc(window);
 }
 
 WindowProc FakeTrayPlatform::SetWindowProc(HWND window, WindowProc proc) {
-    return ReplaceWindowProc(m_windows, window, std::move(proc));
+    return m_windows.replaceProc(window, std::move(proc));
 }
 
 LRESULT FakeTrayPlatform::sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto found = m_windows.find(window);
-    if (found == m_windows.end()) {
-        return 0;
-    }
-    const std::shared_ptr<WindowProc> proc = found->second.proc;
-    return CallWindowProc(*proc, window, message, wParam, lParam);
+    return m_windows.send(window, message, wParam, lParam);
 }
 
 bool FakeTrayPlatform::PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!windowExists(window)) {
+    if (!m_windows.post(window, message, wParam, lParam)) {
         return false;
     }
     if (message == WM_NULL) {
         m_calls.push_back("post WM_NULL " + windowName(window));
     }
-    m_posted.push_back(Posted{window, message, wParam, lParam});
     return true;
 }
 
 void FakeTrayPlatform::deliverPostedMessages() {
-    std::vector<Posted> posted;
-    posted.swap(m_posted);
-    for (const Posted& message : posted) {
-        sendMessage(message.window, message.message, message.wParam, message.lParam);
-    }
+    m_windows.deliverPosted([this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        sendMessage(window, message, wParam, lParam);
+    });
 }
 
 bool FakeTrayPlatform::SetTimer(HWND window, UINT_PTR id, UINT elapseMs) {
     if (m_timersFail || !windowExists(window)) {
         return false;
     }
-    const UINT interval = std::max(elapseMs, kMinimumTimerMs);
+    const UINT interval = MessageWindows::TimerInterval(elapseMs);
     m_timers[TimerKey{window, id}] = Timer{interval, m_nowMs + interval, m_timerOrder++};
     return true;
 }
@@ -277,22 +248,31 @@ bool FakeTrayPlatform::SetForegroundWindow(HWND window) {
     return windowExists(window);
 }
 
+bool* FakeTrayPlatform::visibility(HWND window) {
+    if (window == kApplicationWindow) {
+        return &m_applicationVisible;
+    }
+    return window == kMainFormWindow ? &m_mainFormVisible : nullptr;
+}
+
 bool FakeTrayPlatform::ShowWindow(HWND window, int command) {
-    const auto found = m_windows.find(window);
-    if (found == m_windows.end()) {
+    if (!windowExists(window)) {
         return false;
     }
-    const bool wasVisible = found->second.visible;
+    bool* visible = visibility(window);
+    const bool wasVisible = visible != nullptr && *visible;
     if (command == SW_HIDE) {
         m_calls.push_back("hide " + windowName(window));
-        found->second.visible = false;
+        if (visible != nullptr) {
+            *visible = false;
+        }
     }
     return wasVisible;
 }
 
 bool FakeTrayPlatform::IsWindowVisible(HWND window) {
-    const auto found = m_windows.find(window);
-    return found != m_windows.end() && found->second.visible;
+    const bool* visible = visibility(window);
+    return visible != nullptr && *visible;
 }
 
 bool FakeTrayPlatform::GetCursorPos(TPoint& point) {
@@ -331,12 +311,11 @@ bool FakeTrayPlatform::MainFormVisible() {
 }
 
 void FakeTrayPlatform::SetMainFormVisible(bool visible) {
-    Window& form = m_windows[kMainFormWindow];
-    if (form.visible == visible) {
+    if (m_mainFormVisible == visible) {
         return;
     }
     m_calls.push_back(visible ? "show form" : "hide form");
-    form.visible = visible;
+    m_mainFormVisible = visible;
     if (visible) {
         // Shown by an explicit request, not by its owner.
         sendMessage(kMainFormWindow, WM_SHOWWINDOW, 1, 0);
@@ -360,7 +339,7 @@ void FakeTrayPlatform::SetMainFormWindowState(TWindowState state) {
 
 void FakeTrayPlatform::ApplicationRestore() {
     m_calls.push_back("restore");
-    m_windows[kApplicationWindow].visible = true;
+    m_applicationVisible = true;
 }
 
 void FakeTrayPlatform::SetShowMainForm(bool show) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/tray/MessageWindows.h"
 #include "platform/tray/TrayPlatform.h"
 
 namespace hourlink {
@@ -17,8 +18,8 @@ namespace hourlink {
 // windows here, as on the system the program was made for; time moves only when the test says so.
 class FakeTrayPlatform final : public TrayPlatform {
 public:
-    static constexpr HWND kApplicationWindow = 1;
-    static constexpr HWND kMainFormWindow = 2;
+    static constexpr HWND kApplicationWindow = MessageWindows::kApplicationWindow;
+    static constexpr HWND kMainFormWindow = MessageWindows::kMainFormWindow;
 
     FakeTrayPlatform();
     ~FakeTrayPlatform() override;
@@ -93,9 +94,9 @@ public:
     // --- Windows ---
     LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void deliverPostedMessages();
-    [[nodiscard]] bool windowExists(HWND window) const { return m_windows.count(window) != 0; }
-    [[nodiscard]] std::size_t messageWindowCount() const;
-    [[nodiscard]] int messageWindowsCreated() const { return m_messageWindowsCreated; }
+    [[nodiscard]] bool windowExists(HWND window) const { return m_windows.exists(window); }
+    [[nodiscard]] std::size_t messageWindowCount() const { return m_windows.messageWindowCount(); }
+    [[nodiscard]] int messageWindowsCreated() const { return m_windows.messageWindowsCreated(); }
     // Messages that reached default processing, as (window, message).
     [[nodiscard]] const std::vector<std::pair<HWND, UINT>>& defaultProcessed() const { return m_defaultProcessed; }
 
@@ -136,38 +137,27 @@ public:
     void clearCalls() { m_calls.clear(); }
 
 private:
-    struct Window {
-        std::shared_ptr<WindowProc> proc;
-        bool visible = false;
-        bool messageOnly = false;
-    };
     struct Timer {
         UINT interval = 0;
         std::uint64_t due = 0;
         std::uint64_t order = 0;
     };
-    struct Posted {
-        HWND window;
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-    };
     using IconKey = std::pair<HWND, UINT>;
     using TimerKey = std::pair<HWND, UINT_PTR>;
 
     [[nodiscard]] std::string windowName(HWND window) const;
+    [[nodiscard]] bool* visibility(HWND window);
     void apply(ShownIcon& icon, const NotifyIconData& data);
 
-    std::map<HWND, Window> m_windows;
-    HWND m_nextWindow = 0x100;
-    int m_messageWindowsCreated = 0;
+    MessageWindows m_windows;
+    // Message windows are never visible; the application window and the main form start shown.
+    bool m_applicationVisible = true;
+    bool m_mainFormVisible = true;
     std::vector<std::pair<HWND, UINT>> m_defaultProcessed;
-    std::vector<Posted> m_posted;
 
     std::vector<NotifyRequest> m_requests;
     std::map<IconKey, ShownIcon> m_shown;
     bool m_trayAvailable = true;
-    std::map<std::string, UINT> m_registered;
     DWORD m_commonControlsVersion = 0x00060000;
     int m_commonControlsQueries = 0;
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDBusConnection>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QImage>
@@ -10,21 +11,46 @@
 #include <QPixmap>
 #include <QStringDecoder>
 #include <QStyleHints>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
 #include <cstring>
 #include <exception>
 
+#include "platform/tray/BalloonWindow.h"
+#include "platform/tray/DesktopNotifications.h"
+#include "platform/tray/StatusNotifierItem.h"
 #include "runtime/Windows1252.h"
 
 namespace hourlink {
 namespace {
 
-// The shortest interval the window system runs a timer at; a zero interval would otherwise spin.
-constexpr UINT kMinimumTimerMs = 10;
 // The common controls this tray stands in for: balloons, and the taskbar's return announced.
 constexpr DWORD kCommonControlsVersion = 6U << 16;
+// A window shown again is looked at this often, this many times, until it is on the screen.
+constexpr int kIconifyPollMs = 50;
+constexpr int kIconifyTries = 60;
+
+// Whether QSystemTrayIcon speaks XEmbed in this process. Qt answers its first tray question with its D-Bus
+// tray when a StatusNotifierItem host is there at that moment and keeps that for the life of the process, so
+// the answer is taken once, like Qt's own: Qt is asked first, then the bus; a host seen after Qt asked may
+// have made Qt choose D-Bus, and then QSystemTrayIcon is never used.
+bool QtTrayIsXEmbed(const TrayHostWatch& watch) {
+    static const bool xembed = [&watch] {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            return false; // elsewhere Qt has only its D-Bus tray
+        }
+        (void)QSystemTrayIcon::isSystemTrayAvailable();
+        return watch.statusNotifierHost().isEmpty();
+    }();
+    return xembed;
+}
+
+QImage ImageOf(const QIcon& icon) {
+    const QList<QSize> sizes = icon.availableSizes();
+    return sizes.isEmpty() ? QImage() : icon.pixmap(sizes.constFirst()).toImage();
+}
 
 } // namespace
 
@@ -70,21 +96,34 @@ QString DecodeWindows1252(const std::string& bytes) {
 }
 
 QtTrayPlatform::QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError)
-    : m_mainWindow(mainWindow), m_onError(std::move(onError)), m_trayPoll(new QTimer(this)) {
-    auto defaultProc = [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        return DefWindowProc(window, message, wParam, lParam);
-    };
-    m_windows[kApplicationWindow] = Window{std::make_shared<WindowProc>(defaultProc)};
-    m_windows[kMainFormWindow] = Window{std::make_shared<WindowProc>(defaultProc)};
+    : m_mainWindow(mainWindow), m_onError(std::move(onError)),
+      m_windows([this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+          return DefWindowProc(window, message, wParam, lParam);
+      }),
+      m_trayPoll(new QTimer(this)), m_hostGrace(new QTimer(this)), m_iconifyPoll(new QTimer(this)),
+      m_hostWatch(new TrayHostWatch([this] { checkTrayHost(); }, this)) {
     if (m_mainWindow) {
         m_mainWindow->installEventFilter(this);
     }
+    m_clock.start();
     m_trayPoll->setInterval(kTrayPollMs);
     connect(m_trayPoll, &QTimer::timeout, this, [this] { checkTrayHost(); });
+    m_hostGrace->setSingleShot(true);
+    m_hostGrace->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
+    m_hostGrace->setInterval(kHostGraceMs);
+    connect(m_hostGrace, &QTimer::timeout, this, [this] { hostLostForGood(); });
+    m_iconifyPoll->setInterval(kIconifyPollMs);
+    connect(m_iconifyPoll, &QTimer::timeout, this, [this] { iconifyWhenMapped(); });
+    m_qtTrayIsXEmbed = QtTrayIsXEmbed(*m_hostWatch);
+    m_host = currentHost();
 }
 
 QtTrayPlatform::~QtTrayPlatform() {
-    endUnits();
+    dropAttachment();
+    // The balloons' trackers go before the sinks they are listed with.
+    for (auto& [key, entry] : m_tray) {
+        entry.balloon.reset();
+    }
     if (m_mainWindow) {
         m_mainWindow->removeEventFilter(this);
     }
@@ -103,14 +142,8 @@ void QtTrayPlatform::reportError(const std::string& message) const {
 }
 
 LRESULT QtTrayPlatform::deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto found = m_windows.find(window);
-    if (found == m_windows.end()) {
-        return 0;
-    }
-    // Held here: the procedure may replace itself or destroy its window while it runs.
-    const std::shared_ptr<WindowProc> proc = found->second.proc;
     try {
-        return CallWindowProc(*proc, window, message, wParam, lParam);
+        return m_windows.send(window, message, wParam, lParam);
     } catch (const std::exception& error) {
         reportError(error.what());
     } catch (...) {
@@ -119,22 +152,25 @@ LRESULT QtTrayPlatform::deliver(HWND window, UINT message, WPARAM wParam, LPARAM
     return 0;
 }
 
-void QtTrayPlatform::post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    QMetaObject::invokeMethod(
-        this, [this, window, message, wParam, lParam] { deliver(window, message, wParam, lParam); },
-        Qt::QueuedConnection);
-}
-
 // ---------------------------------------------------------------------------------------------------------
 // The notification area
 
-bool QtTrayPlatform::trayAvailable() const {
-    return m_probe ? m_probe() : QSystemTrayIcon::isSystemTrayAvailable();
+TrayHost QtTrayPlatform::currentHost() const {
+    if (m_probe) {
+        return m_probe() ? TrayHost{TrayHostKind::XEmbed, {}} : TrayHost{};
+    }
+    if (const QString& owner = m_hostWatch->statusNotifierHost(); !owner.isEmpty()) {
+        return TrayHost{TrayHostKind::StatusNotifier, owner};
+    }
+    if (m_qtTrayIsXEmbed && QSystemTrayIcon::isSystemTrayAvailable()) {
+        return TrayHost{TrayHostKind::XEmbed, {}};
+    }
+    return {};
 }
 
 void QtTrayPlatform::setAvailabilityProbe(AvailabilityProbe probe) {
     m_probe = std::move(probe);
-    m_trayWasAvailable = trayAvailable();
+    m_host = currentHost();
 }
 
 bool QtTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data) {
@@ -145,22 +181,36 @@ bool QtTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data)
     const auto found = m_tray.find(key);
     switch (message) {
     case NIM_ADD: {
-        if (found != m_tray.end() || !trayAvailable()) {
+        if (found != m_tray.end()) {
             return false;
         }
         TrayEntry entry;
-        entry.icon = new QSystemTrayIcon(this);
-        connect(entry.icon, &QSystemTrayIcon::activated, this, [this, key](QSystemTrayIcon::ActivationReason reason) {
-            if (const auto activation = ActivationFor(reason)) {
-                deliverActivation(key.first, key.second, *activation);
+        switch (currentHost().kind) {
+        case TrayHostKind::StatusNotifier:
+            if (!addStatusNotifierItem(entry, key, data)) {
+                return false;
             }
-        });
-        connect(entry.icon, &QSystemTrayIcon::messageClicked, this,
-                [this, key] { deliverActivation(key.first, key.second, TrayActivation::BalloonClicked); });
-        applyFields(entry, data);
-        entry.icon->show();
-        applyBalloon(entry, data);
-        m_tray.emplace(key, entry);
+            break;
+        case TrayHostKind::XEmbed:
+            addXEmbedIcon(entry, key);
+            applyFields(entry, data);
+            entry.icon->show();
+            break;
+        case TrayHostKind::None:
+            return false;
+        }
+        // Balloons go the same way whichever host holds the icon: to the desktop's notifications, else to a
+        // window of our own.
+        entry.balloon = std::make_unique<BalloonTracker>(
+            [this]() -> BalloonSink& { return balloonSink(); },
+            [this, key](UINT code) {
+                const auto icon = m_tray.find(key);
+                if (icon != m_tray.end() && icon->second.callbackMessage != 0) {
+                    PostMessage(key.first, icon->second.callbackMessage, key.second, static_cast<LPARAM>(code));
+                }
+            });
+        TrayEntry& added = m_tray.emplace(key, std::move(entry)).first->second;
+        applyBalloon(added, data);
         return true;
     }
     case NIM_MODIFY:
@@ -174,8 +224,7 @@ bool QtTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data)
         if (found == m_tray.end()) {
             return false;
         }
-        found->second.icon->hide();
-        found->second.icon->deleteLater();
+        removeTrayEntry(found->second);
         m_tray.erase(found);
         return true;
     case NIM_SETVERSION:
@@ -189,39 +238,178 @@ bool QtTrayPlatform::Shell_NotifyIcon(DWORD message, const NotifyIconData& data)
     }
 }
 
+void QtTrayPlatform::addXEmbedIcon(TrayEntry& entry, const IconKey& key) {
+    entry.icon = new QSystemTrayIcon(this);
+    connect(entry.icon, &QSystemTrayIcon::activated, this, [this, key](QSystemTrayIcon::ActivationReason reason) {
+        if (const auto activation = ActivationFor(reason)) {
+            deliverActivation(key.first, key.second, *activation);
+        }
+    });
+    connect(entry.icon, &QSystemTrayIcon::messageClicked, this,
+            [this, key] { deliverActivation(key.first, key.second, TrayActivation::BalloonClicked); });
+}
+
+bool QtTrayPlatform::addStatusNotifierItem(TrayEntry& entry, const IconKey& key, const NotifyIconData& data) {
+    // The menu is looked up when the host asks, so one handed over after the icon went in still shows.
+    NotifyIconMenu menu{[this, key] {
+                            const auto found = m_menus.find(key);
+                            return found == m_menus.end() || !found->second.entries ? std::vector<MenuEntry>{}
+                                                                                    : found->second.entries();
+                        },
+                        [this, key](int index) {
+                            const auto found = m_menus.find(key);
+                            if (found != m_menus.end() && found->second.choose) {
+                                found->second.choose(index);
+                            }
+                        }};
+    entry.item = new StatusNotifierItem(
+        m_nextItem++, QGuiApplication::applicationDisplayName(),
+        [this, key](TrayActivation activation) { deliverActivation(key.first, key.second, activation); },
+        std::move(menu), this);
+    // Picture and hint are in place before the host first reads them.
+    applyFields(entry, data);
+    if (!entry.item->registerWithWatcher()) {
+        dropEntry(entry);
+        return false;
+    }
+    return true;
+}
+
+void QtTrayPlatform::dropEntry(TrayEntry& entry) {
+    if (entry.icon != nullptr) {
+        entry.icon->hide();
+        entry.icon->deleteLater();
+        entry.icon = nullptr;
+    }
+    if (entry.item != nullptr) {
+        // It may be answering the host right now.
+        entry.item->deleteLater();
+        entry.item = nullptr;
+    }
+}
+
 void QtTrayPlatform::applyFields(TrayEntry& entry, const NotifyIconData& data) {
     if ((data.uFlags & NIF_MESSAGE) != 0) {
         entry.callbackMessage = data.uCallbackMessage;
     }
     if ((data.uFlags & NIF_ICON) != 0 && entry.shownImage != data.hIcon) {
-        const auto icon = m_icons.find(data.hIcon);
-        entry.icon->setIcon(icon == m_icons.end() ? QIcon() : icon->second);
+        const auto found = m_icons.find(data.hIcon);
+        const QIcon icon = found == m_icons.end() ? QIcon() : found->second;
+        if (entry.icon != nullptr) {
+            entry.icon->setIcon(icon);
+        }
+        if (entry.item != nullptr) {
+            entry.item->setIcon(ImageOf(icon));
+        }
         entry.shownImage = data.hIcon;
     }
     if ((data.uFlags & NIF_TIP) != 0) {
         std::string tip = FieldText(data.szTip);
         if (entry.shownTip != tip) {
-            entry.icon->setToolTip(DecodeWindows1252(tip));
+            const QString text = DecodeWindows1252(tip);
+            if (entry.icon != nullptr) {
+                entry.icon->setToolTip(text);
+            }
+            if (entry.item != nullptr) {
+                entry.item->setToolTip(text);
+            }
             entry.shownTip = std::move(tip);
         }
     }
 }
 
 void QtTrayPlatform::applyBalloon(TrayEntry& entry, const NotifyIconData& data) {
-    if ((data.uFlags & NIF_INFO) == 0) {
+    if ((data.uFlags & NIF_INFO) == 0 || !entry.balloon) {
         return;
     }
     const std::string text = FieldText(data.szInfo);
-    // An empty text asks to withdraw the balloon, which Qt cannot do; the next balloon replaces it.
-    if (!text.empty()) {
-        entry.icon->showMessage(DecodeWindows1252(FieldText(data.szInfoTitle)), DecodeWindows1252(text),
-                                BalloonIconFor(data.dwInfoFlags), static_cast<int>(data.uTimeout));
+    if (text.empty()) {
+        // Held to the end of this event: a show that follows within it makes this a replacement.
+        if (!entry.balloon->withdrawalHeld()) {
+            const IconKey key{data.hWnd, data.uID};
+            QMetaObject::invokeMethod(
+                this, [this, key] { endBalloonEvent(key); }, Qt::QueuedConnection);
+        }
+        entry.balloon->withdraw();
+        return;
     }
+    if (!entry.balloon->shown()) {
+        // Where a new balloon goes; one replaced in place stays where it is. Asking the icon for its place
+        // may be a round trip to the window system, so not once a second. A D-Bus host does not tell where
+        // it draws the item; the balloon then goes to the corner of the screen.
+        m_balloonAnchor = entry.icon != nullptr ? entry.icon->geometry() : QRect();
+        if (m_balloonWindow) {
+            m_balloonWindow->setAnchor(m_balloonAnchor);
+        }
+    }
+    // The program's own conversion: a code-page decoder opened twice a second costs more than the rest.
+    BalloonRequest balloon{Windows1252ToUtf8(FieldText(data.szInfoTitle)), Windows1252ToUtf8(text), data.dwInfoFlags,
+                           data.uTimeout};
+    entry.balloon->show(balloon, static_cast<std::uint64_t>(m_clock.elapsed()));
+}
+
+void QtTrayPlatform::endBalloonEvent(const IconKey& key) {
+    const auto found = m_tray.find(key);
+    if (found != m_tray.end() && found->second.balloon) {
+        found->second.balloon->endOfEvent();
+    }
+}
+
+void QtTrayPlatform::setNotificationIdentity(const QString& applicationTitle, const QString& iconName) {
+    m_notificationName = applicationTitle;
+    m_notificationIcon = iconName;
+}
+
+DesktopNotifications& QtTrayPlatform::notifications() {
+    if (m_notifications == nullptr) {
+        m_notifications =
+            new DesktopNotifications(QDBusConnection::sessionBus(), m_notificationName, m_notificationIcon, this);
+    }
+    return *m_notifications;
+}
+
+BalloonSink& QtTrayPlatform::balloonSink() {
+    const bool server = m_notificationProbe ? m_notificationProbe() : notifications().available();
+    if (server) {
+        return notifications();
+    }
+    if (!m_balloonWindow) {
+        m_balloonWindow = std::make_unique<BalloonWindow>();
+        m_balloonWindow->setWindowTitle(m_notificationName);
+        m_balloonWindow->setAnchor(m_balloonAnchor);
+    }
+    return *m_balloonWindow;
+}
+
+void QtTrayPlatform::removeTrayEntry(TrayEntry& entry) {
+    if (entry.balloon) {
+        entry.balloon->iconRemoved();
+        entry.balloon.reset();
+    }
+    dropEntry(entry);
 }
 
 QSystemTrayIcon* QtTrayPlatform::trayIcon(HWND window, UINT id) const {
     const auto found = m_tray.find(IconKey{window, id});
     return found == m_tray.end() ? nullptr : found->second.icon;
+}
+
+StatusNotifierItem* QtTrayPlatform::statusNotifierItem(HWND window, UINT id) const {
+    const auto found = m_tray.find(IconKey{window, id});
+    return found == m_tray.end() ? nullptr : found->second.item;
+}
+
+void QtTrayPlatform::SetNotifyIconMenu(HWND window, UINT id, NotifyIconMenu menu) {
+    if (menu.entries || menu.choose) {
+        m_menus[IconKey{window, id}] = std::move(menu);
+    } else {
+        m_menus.erase(IconKey{window, id});
+    }
+}
+
+NotifyIconMenu QtTrayPlatform::notifyIconMenu(HWND window, UINT id) const {
+    const auto found = m_menus.find(IconKey{window, id});
+    return found == m_menus.end() ? NotifyIconMenu{} : found->second;
 }
 
 void QtTrayPlatform::deliverActivation(HWND window, UINT id, TrayActivation activation) {
@@ -238,35 +426,64 @@ void QtTrayPlatform::deliverActivation(HWND window, UINT id, TrayActivation acti
 
 void QtTrayPlatform::forgetTrayIcons() {
     for (auto& [key, entry] : m_tray) {
-        entry.icon->hide();
-        entry.icon->deleteLater();
+        removeTrayEntry(entry);
     }
     m_tray.clear();
 }
 
 void QtTrayPlatform::checkTrayHost() {
-    const bool available = trayAvailable();
-    if (available == m_trayWasAvailable) {
+    const TrayHost now = currentHost();
+    const TrayHostChange change = DecideTrayHostChange(m_host, now);
+    m_host = now;
+    // A host that went took our icons with it, and one that came knows none of them.
+    if (change.forgetIcons) {
+        forgetTrayIcons();
+    }
+    if (change.startGrace) {
+        m_hostGrace->start();
+    }
+    if (change.announce) {
+        m_hostGrace->stop();
+        if (m_taskbarCreated != 0) {
+            deliver(kApplicationWindow, m_taskbarCreated, 0, 0);
+        }
+    }
+}
+
+void QtTrayPlatform::hostLostForGood() {
+    if (!m_mainWindow || m_mainWindow->isVisible() || m_host.kind != TrayHostKind::None) {
         return;
     }
-    m_trayWasAvailable = available;
-    // A host that went took our icons with it, and one that came knows none of them.
-    forgetTrayIcons();
-    if (available && m_taskbarCreated != 0) {
-        deliver(kApplicationWindow, m_taskbarCreated, 0, 0);
+    // Nothing could bring a window back from a tray that is gone: it comes back minimised, within reach on
+    // the taskbar, and goes into the tray again when a host appears. A window manager maps a window that was
+    // iconified by itself as a normal one whatever Qt asks, so the window is shown and minimised once it is
+    // on the screen.
+    m_showingMinimized = true;
+    m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
+    m_mainWindow->show();
+    m_showingMinimized = false;
+    m_iconifyTries = 0;
+    m_iconifyPoll->start();
+}
+
+void QtTrayPlatform::iconifyWhenMapped() {
+    QWindow* window = m_mainWindow ? m_mainWindow->windowHandle() : nullptr;
+    if (window == nullptr || !m_mainWindow->isVisible() || ++m_iconifyTries > kIconifyTries) {
+        m_iconifyPoll->stop();
+        return;
+    }
+    if (window->isExposed()) {
+        m_iconifyPoll->stop();
+        m_mainWindow->showMinimized();
     }
 }
 
 UINT QtTrayPlatform::RegisterWindowMessage(const std::string& name) {
-    const auto found = m_registered.find(name);
-    if (found != m_registered.end()) {
-        return found->second;
-    }
-    const UINT number = 0xC000 + static_cast<UINT>(m_registered.size());
-    m_registered[name] = number;
-    if (name == "TaskbarCreated") {
+    const bool known = m_windows.registered(name).has_value();
+    const UINT number = m_windows.registerMessage(name);
+    if (!known && name == "TaskbarCreated") {
         m_taskbarCreated = number;
-        m_trayWasAvailable = trayAvailable();
+        m_host = currentHost();
         m_trayPoll->start();
     }
     return number;
@@ -302,13 +519,11 @@ void QtTrayPlatform::DestroyIcon(HICON icon) {
 // Windows, procedures, messages and timers
 
 HWND QtTrayPlatform::CreateMessageWindow(WindowProc proc) {
-    const HWND window = m_nextWindow++;
-    m_windows[window] = Window{std::make_shared<WindowProc>(std::move(proc))};
-    return window;
+    return m_windows.create(std::move(proc));
 }
 
 bool QtTrayPlatform::DestroyWindow(HWND window) {
-    if (window == kApplicationWindow || window == kMainFormWindow || m_windows.erase(window) == 0) {
+    if (!m_windows.destroy(window)) {
         return false;
     }
     for (auto it = m_timers.begin(); it != m_timers.end();) {
@@ -328,23 +543,34 @@ LRESULT QtTrayPlatform::DefWindowProc(HWND, UINT, WPARAM, LPARAM) {
 }
 
 WindowProc QtTrayPlatform::GetWindowProc(HWND window) {
-    return WindowProcOf(m_windows, window);
+    return m_windows.proc(window);
 }
 
 WindowProc QtTrayPlatform::SetWindowProc(HWND window, WindowProc proc) {
-    return ReplaceWindowProc(m_windows, window, std::move(proc));
+    return m_windows.replaceProc(window, std::move(proc));
 }
 
 bool QtTrayPlatform::PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (m_windows.count(window) == 0) {
+    bool firstInQueue = false;
+    if (!m_windows.post(window, message, wParam, lParam, &firstInQueue)) {
         return false;
     }
-    post(window, message, wParam, lParam);
+    // One delivery from the event loop takes everything queued until then.
+    if (firstInQueue) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_windows.deliverPosted([this](HWND target, UINT queued, WPARAM wParam, LPARAM lParam) {
+                    deliver(target, queued, wParam, lParam);
+                });
+            },
+            Qt::QueuedConnection);
+    }
     return true;
 }
 
 bool QtTrayPlatform::SetTimer(HWND window, UINT_PTR id, UINT elapseMs) {
-    if (m_windows.count(window) == 0) {
+    if (!m_windows.exists(window)) {
         return false;
     }
     QTimer*& timer = m_timers[TimerKey{window, id}];
@@ -352,7 +578,7 @@ bool QtTrayPlatform::SetTimer(HWND window, UINT_PTR id, UINT elapseMs) {
         timer = new QTimer(this);
         connect(timer, &QTimer::timeout, this, [this, window, id] { deliver(window, WM_TIMER, id, 0); });
     }
-    timer->start(static_cast<int>(std::max(elapseMs, kMinimumTimerMs)));
+    timer->start(static_cast<int>(MessageWindows::TimerInterval(elapseMs)));
     return true;
 }
 
@@ -434,6 +660,8 @@ int QtTrayPlatform::TrackPopupMenu(const std::vector<MenuEntry>& entries, TPoint
     actions.reserve(entries.size());
     for (const MenuEntry& entry : entries) {
         QAction* action = menu.addAction(QString::fromStdString(entry.caption));
+        action->setCheckable(entry.checkable);
+        action->setChecked(entry.checked);
         if (entry.isDefault && menu.defaultAction() == nullptr) {
             menu.setDefaultAction(action);
         }
@@ -527,7 +755,7 @@ bool QtTrayPlatform::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     case QEvent::Show:
-        if (!event->spontaneous()) {
+        if (!event->spontaneous() && !m_showingMinimized) {
             deliver(kMainFormWindow, WM_SHOWWINDOW, 1, 0);
         }
         break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
@@ -15,10 +16,17 @@
 #include <utility>
 #include <vector>
 
+#include "platform/tray/BalloonTracker.h"
+#include "platform/tray/MessageWindows.h"
 #include "platform/tray/TrayActivation.h"
+#include "platform/tray/TrayHostWatch.h"
 #include "platform/tray/TrayPlatform.h"
 
 namespace hourlink {
+
+class BalloonWindow;
+class DesktopNotifications;
+class StatusNotifierItem;
 
 // The tray services on a Linux desktop through Qt.
 //
@@ -30,14 +38,28 @@ namespace hourlink {
 //   shown by show() (Show, not spontaneous)  WM_SHOWWINDOW (1, 0) to the main form window
 //   moved or resized                   WM_WINDOWPOSCHANGED to the application window
 //   a tray host appears again          the registered "TaskbarCreated" message to the application window
-// Each (window, identifier) of the notification area is one QSystemTrayIcon. Its activated() and
-// messageClicked() become the callback message's action codes (see TrayCallbackCodes). Qt cannot withdraw a
-// balloon, so a balloon request with an empty text does nothing; the next balloon replaces the one shown.
-// Qt reports neither the balloon's time-out nor its closing, so those codes never come.
+// Each (window, identifier) of the notification area is one icon on the tray host (see below). Its clicks
+// become the callback message's action codes (see TrayCallbackCodes).
 //
-// Whether a tray host is there is asked every few seconds once someone registered "TaskbarCreated". When the
-// host goes, the icons are forgotten as the shell forgets them; when one appears, the application window is
-// told, and the icons are added again by their owners.
+// Balloons never go through Qt's tray (which builds a new balloon each time, or puts it into the icon's
+// tooltip): each icon's BalloonTracker sends them as desktop notifications when a notification server is on
+// the session bus, else to one BalloonWindow of our own beside the icon, whichever kind of host holds it. A withdrawal
+// is held until the end of the current event, so that the withdrawal-then-show of every balloon request replaces the
+// balloon in place. Clicks, time-outs and closings come back as NIN_BALLOONUSERCLICK, NIN_BALLOONTIMEOUT and
+// NIN_BALLOONHIDE, posted to the icon's window.
+//
+// Two kinds of tray host: a StatusNotifierItem host over D-Bus, which gets an item of our own
+// (StatusNotifierItem) with the icon's popup menu exported beside it, and a legacy XEmbed tray, which gets a
+// QSystemTrayIcon. A D-Bus host is preferred when both are there. Qt's own D-Bus tray is not used: Qt settles
+// once per process, at its first tray question, whether its QSystemTrayIcon speaks D-Bus, so a host that comes
+// later would never see it. The first question is asked at construction; when no D-Bus host is there then,
+// Qt keeps to XEmbed for good, which is what the QSystemTrayIcon here is for. When a D-Bus host is there,
+// Qt may have chosen D-Bus, and XEmbed trays stay unused for the life of the process.
+//
+// The D-Bus host is followed by its watcher's signals; an XEmbed tray is looked for every second once someone
+// registered "TaskbarCreated". When the host goes or is replaced, the icons are forgotten as the shell
+// forgets them; when one is there, the application window is told, and the icons are added again by their
+// owners. When no host comes back within kHostGraceMs, a main window hidden in the tray is shown minimised.
 //
 // An exception that a filter or window procedure lets out is handed to the error handler; none crosses into Qt.
 class QtTrayPlatform final : public QObject, public TrayPlatform {
@@ -45,9 +67,10 @@ public:
     using ErrorHandler = std::function<void(const std::string& message)>;
     using AvailabilityProbe = std::function<bool()>;
 
-    static constexpr HWND kApplicationWindow = 1;
-    static constexpr HWND kMainFormWindow = 2;
-    static constexpr int kTrayPollMs = 3000;
+    static constexpr HWND kApplicationWindow = MessageWindows::kApplicationWindow;
+    static constexpr HWND kMainFormWindow = MessageWindows::kMainFormWindow;
+    static constexpr int kTrayPollMs = 1000;
+    static constexpr int kHostGraceMs = 3000;
 
     explicit QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError = {});
     ~QtTrayPlatform() override;
@@ -73,6 +96,7 @@ public:
     [[nodiscard]] std::int16_t GetAsyncKeyState(int virtualKey) override;
     [[nodiscard]] UINT GetDoubleClickTime() override;
     int TrackPopupMenu(const std::vector<MenuEntry>& entries, TPoint at) override;
+    void SetNotifyIconMenu(HWND window, UINT id, NotifyIconMenu menu) override;
     [[nodiscard]] HWND ApplicationWindow() override { return kApplicationWindow; }
     [[nodiscard]] HWND MainFormWindow() override { return m_mainWindow ? kMainFormWindow : 0; }
     [[nodiscard]] bool MainFormVisible() override;
@@ -84,14 +108,27 @@ public:
     void SetShowMainForm(bool show) override { m_showMainForm = show; }
     void ProcessMessages() override;
 
+    // The name and icon name that desktop notifications carry.
+    void setNotificationIdentity(const QString& applicationTitle, const QString& iconName);
+    // Replaces the question "is a notification server there?" (asked of the session bus).
+    void setNotificationServerProbe(AvailabilityProbe probe) { m_notificationProbe = std::move(probe); }
+    // The balloon window of our own, once one was needed; nullptr before.
+    [[nodiscard]] BalloonWindow* balloonWindow() const { return m_balloonWindow.get(); }
+
     // Whether the main window should be shown when the program starts running.
     [[nodiscard]] bool showMainForm() const { return m_showMainForm; }
     // Replaces the question "is a tray host there?" (QSystemTrayIcon::isSystemTrayAvailable).
     void setAvailabilityProbe(AvailabilityProbe probe);
     // One look for a tray host that came or went; the poll timer runs it.
     void checkTrayHost();
-    // The Qt icon standing for (window, identifier), or nullptr.
+    // The Qt icon standing for (window, identifier) on an XEmbed tray, or nullptr.
     [[nodiscard]] QSystemTrayIcon* trayIcon(HWND window, UINT id) const;
+    // The D-Bus item standing for (window, identifier), or nullptr.
+    [[nodiscard]] StatusNotifierItem* statusNotifierItem(HWND window, UINT id) const;
+    // The menu a host that draws menus gets for (window, identifier); empty functions when there is none.
+    [[nodiscard]] NotifyIconMenu notifyIconMenu(HWND window, UINT id) const;
+    // The host seen at the last look.
+    [[nodiscard]] const TrayHost& trayHost() const { return m_host; }
     // The callback message for a desktop-reported action on (window, identifier), as activated() sends it.
     void deliverActivation(HWND window, UINT id, TrayActivation activation);
 
@@ -99,30 +136,38 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Window {
-        std::shared_ptr<WindowProc> proc;
-    };
     // The Qt objects are children of the platform; one that goes while it may be emitting is deleted later.
     struct TrayEntry {
+        // One of the two, after the host's kind.
         QSystemTrayIcon* icon = nullptr;
+        StatusNotifierItem* item = nullptr;
         UINT callbackMessage = 0;
         UINT version = 0;
         // What the icon shows now: the hint changes once a second while recording, the picture seldom,
         // and handing either to the tray again redraws the icon.
         std::optional<HICON> shownImage;
         std::optional<std::string> shownTip;
+        std::unique_ptr<BalloonTracker> balloon;
     };
     using IconKey = std::pair<HWND, UINT>;
     using TimerKey = std::pair<HWND, UINT_PTR>;
 
     // Runs the window's procedure behind the guard that keeps exceptions out of Qt.
     LRESULT deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void applyFields(TrayEntry& entry, const NotifyIconData& data);
     void applyBalloon(TrayEntry& entry, const NotifyIconData& data);
     [[nodiscard]] QWidget* widgetFor(HWND window) const;
-    [[nodiscard]] bool trayAvailable() const;
+    [[nodiscard]] BalloonSink& balloonSink();
+    [[nodiscard]] DesktopNotifications& notifications();
+    void endBalloonEvent(const IconKey& key);
+    [[nodiscard]] TrayHost currentHost() const;
+    void addXEmbedIcon(TrayEntry& entry, const IconKey& key);
+    [[nodiscard]] bool addStatusNotifierItem(TrayEntry& entry, const IconKey& key, const NotifyIconData& data);
+    void removeTrayEntry(TrayEntry& entry);
+    static void dropEntry(TrayEntry& entry);
     void forgetTrayIcons();
+    void hostLostForGood();
+    void iconifyWhenMapped();
     void reportError(const std::string& message) const;
 
     QPointer<QWidget> m_mainWindow;
@@ -130,19 +175,35 @@ private:
     AvailabilityProbe m_probe;
     bool m_showMainForm = true;
 
-    std::map<HWND, Window> m_windows;
-    HWND m_nextWindow = 0x100;
+    MessageWindows m_windows;
 
     std::map<IconKey, TrayEntry> m_tray;
     std::map<HICON, QIcon> m_icons;
     HICON m_nextIcon = 0x1000;
 
-    std::map<std::string, UINT> m_registered;
     UINT m_taskbarCreated = 0;
     QTimer* m_trayPoll;
-    bool m_trayWasAvailable = false;
+    QTimer* m_hostGrace;
+    QTimer* m_iconifyPoll;
+    int m_iconifyTries = 0;
+    TrayHostWatch* m_hostWatch;
+    TrayHost m_host;
+    bool m_qtTrayIsXEmbed = false;
+    int m_nextItem = 1;
+    std::map<IconKey, NotifyIconMenu> m_menus;
+    // Set while the window comes back minimised after its tray went: that show is not a request to bring
+    // it to the front.
+    bool m_showingMinimized = false;
 
     std::map<TimerKey, QTimer*> m_timers;
+
+    QString m_notificationName;
+    QString m_notificationIcon;
+    AvailabilityProbe m_notificationProbe;
+    DesktopNotifications* m_notifications = nullptr;
+    std::unique_ptr<BalloonWindow> m_balloonWindow;
+    QRect m_balloonAnchor;
+    QElapsedTimer m_clock;
 };
 
 // The balloon icon Qt shows for the notification area's information flag.

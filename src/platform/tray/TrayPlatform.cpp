@@ -11,10 +11,4 @@ LRESULT CallWindowProc(const WindowProc& proc, HWND window, UINT message, WPARAM
 
 TrayPlatform::~TrayPlatform() = default;
 
-void TrayPlatform::endUnits() noexcept {
-    // The tray unit's hidden window and timers go first; they still need the timer unit.
-    unitState(Unit::SysTrayIcon).reset();
-    unitState(Unit::SimpleTimer).reset();
-}
-
 } // namespace hourlink

@@ -136,6 +136,16 @@ struct IconImage {
 struct MenuEntry {
     std::string caption; // UTF-8
     bool isDefault = false;
+    // A line with a check box, and whether it is ticked.
+    bool checkable = false;
+    bool checked = false;
+};
+
+// The popup menu of a tray icon for a host that draws menus itself: `entries` gives its lines as they are
+// now, just before the host shows them; `choose` runs the line at an index.
+struct NotifyIconMenu {
+    std::function<std::vector<MenuEntry>()> entries;
+    std::function<void(int index)> choose;
 };
 
 // The main form's window state.
@@ -143,25 +153,6 @@ enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
 // A window's message procedure.
 using WindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
-
-// The procedure of a window in a backend's table of windows, whose entries keep it in a shared holder
-// `proc`; empty for an unknown window.
-template <class Table> [[nodiscard]] WindowProc WindowProcOf(const Table& windows, HWND window) {
-    const auto found = windows.find(window);
-    return found == windows.end() ? WindowProc{} : *found->second.proc;
-}
-
-// Puts a new procedure in front and answers the one it replaced. A fresh holder, so a procedure that
-// replaces itself while it runs keeps running on the old one.
-template <class Table> WindowProc ReplaceWindowProc(Table& windows, HWND window, WindowProc proc) {
-    const auto found = windows.find(window);
-    if (found == windows.end()) {
-        return {};
-    }
-    WindowProc previous = *found->second.proc;
-    found->second.proc = std::make_shared<WindowProc>(std::move(proc));
-    return previous;
-}
 
 // Hands a message to a procedure saved from a window; an empty one answers 0.
 LRESULT CallWindowProc(const WindowProc& proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -218,6 +209,14 @@ public:
     [[nodiscard]] virtual UINT GetDoubleClickTime() = 0;
     // Shows a popup menu at a screen point and returns once it closes: the index chosen, or -1.
     virtual int TrackPopupMenu(const std::vector<MenuEntry>& entries, TPoint at) = 0;
+    // Hands the icon (window, identifier) the menu a host may draw itself; an empty menu takes it away.
+    // A host that asks the program to open its menu reports the right button instead, as a tray without
+    // menus of its own does, so backends whose hosts never draw menus need not keep it.
+    virtual void SetNotifyIconMenu(HWND window, UINT id, NotifyIconMenu menu) {
+        (void)window;
+        (void)id;
+        (void)menu;
+    }
 
     // --- The application and its main form ---
     // The window that carries the program's taskbar button and is minimised with the application.
@@ -236,25 +235,24 @@ public:
     // Handles every message that is waiting.
     virtual void ProcessMessages() = 0;
 
-    // --- Process-wide objects of the units built on this platform ---
-    // The tray unit keeps one hidden window for all tray icons and the timer unit one for all timers, each
-    // with its use count. They live here rather than in globals: the platform object is the process as far
-    // as those units can tell, so a window made on one platform is never used on another, and every test
-    // with a fresh platform starts them fresh.
-    class UnitState {
+    // --- Per-process state of the layers built on this platform ---
+    // A layer above keeps here what lives once per process (such as one hidden window shared by all its
+    // objects): the platform object is the process as far as that layer can tell, so nothing made on one
+    // platform is used on another, and every test with a fresh platform starts afresh. The platform only
+    // holds it and drops it first thing in its destructor, while it can still serve the clean-up; what it
+    // holds and in which order it ends is the layer's business.
+    class Attachment {
     public:
-        virtual ~UnitState() = default;
+        virtual ~Attachment() = default;
     };
-    enum class Unit { SysTrayIcon, SimpleTimer, Count };
-    [[nodiscard]] std::unique_ptr<UnitState>& unitState(Unit unit) { return m_units[static_cast<std::size_t>(unit)]; }
+    [[nodiscard]] std::unique_ptr<Attachment>& attachment() { return m_attachment; }
 
 protected:
-    // Ends the units, the tray unit before the timer unit it uses, while the backend can still serve their
-    // clean-up. Every backend calls it first thing in its destructor.
-    void endUnits() noexcept;
+    // Every backend calls it first thing in its destructor.
+    void dropAttachment() noexcept { m_attachment.reset(); }
 
 private:
-    std::array<std::unique_ptr<UnitState>, static_cast<std::size_t>(Unit::Count)> m_units;
+    std::unique_ptr<Attachment> m_attachment;
 };
 
 } // namespace hourlink
