@@ -11,6 +11,7 @@
 #include <QApplication>
 
 #include "BenchLog.h"
+#include "app/SeriesTarget.h"
 #include "chart/TChart.h"
 #include "monitor/ConnectionRecorder.h"
 #include "monitor/LiveUpdate.h"
@@ -40,21 +41,6 @@ public:
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
 };
 
-// The live update's view of a chart series, as the main window's.
-class SeriesTarget final : public LiveSeries {
-public:
-    explicit SeriesTarget(TChartSeries& series) : m_series(series) {}
-    int Count() const override { return m_series.Count(); }
-    void SetYValue(int index, double value) override { m_series.SetYValue(index, value); }
-    void SetPointLabel(int index, const std::string& text) override { m_series.SetPointLabel(index, text); }
-    double GetYValue(int index) const override { return m_series.GetYValue(index); }
-    std::string GetPointLabel(int index) const override { return m_series.GetPointLabel(index); }
-    double TotalAbs() const override { return m_series.YValues().TotalAbs(); }
-
-private:
-    TChartSeries& m_series;
-};
-
 // A tray that keeps the last hint and counts the balloons.
 class HintTray final : public LiveTray {
 public:
@@ -67,11 +53,20 @@ public:
 // The window's part of the tick: the live update with the alert on and a limit of one hour.
 class WindowView final : public RecorderView {
 public:
-    explicit WindowView(ChartView& chart) : m_giorno(chart.SerieGiorno), m_media(chart.SerieMedia) {}
+    WindowView(ChartView& chart, ConnectionLog& log, const Clock& clock)
+        : m_giorno(chart.SerieGiorno), m_media(chart.SerieMedia), m_log(log), m_clock(clock) {}
     void Attach(const ConnectionRecorder& recorder) { m_recorder = &recorder; }
     void SetStatus(const std::string&) override {}
     void LiveUpdate() override {
-        hourlink::LiveUpdate({m_recorder->TodayTotal(), true, 1.0 / 24.0}, m_giorno, m_media, tray, FormatSettings{});
+        // As the window does: the seven live sums with each day's share of the running connection.
+        LiveUpdateInput input{m_recorder->TodayTotal(), true, 1.0 / 24.0, {}, {}};
+        const DateTime now = m_clock.Now();
+        const std::optional<RunningConnection> running =
+            RunningConnection{m_recorder->ConnectionStart(), m_recorder->LastCheckpoint()};
+        const std::vector<DateTime> days = LiveSevenDaySums(m_log, now, running);
+        std::copy(days.begin(), days.end(), input.days.begin());
+        input.touched = TouchedDays(now, running);
+        hourlink::LiveUpdate(input, m_giorno, m_media, tray, FormatSettings{});
     }
     void ConnectionSaved() override {}
     HintTray tray;
@@ -79,6 +74,8 @@ public:
 private:
     SeriesTarget m_giorno;
     SeriesTarget m_media;
+    ConnectionLog& m_log;
+    const Clock& m_clock;
     const ConnectionRecorder* m_recorder = nullptr;
 };
 
@@ -115,7 +112,7 @@ void BM_RecordingTick(benchmark::State& state) {
     ManualClock clock(kNow);
     TChart chart;
     ChartView series = ConfigureChart1(chart);
-    WindowView view(series);
+    WindowView view(series, log, clock);
     ConnectionRecorder recorder(connection, log, clock, view);
     view.Attach(recorder);
     recorder.SetTodayTotal(log.DayConnectedTime(DateOf(kNow), 0.0));

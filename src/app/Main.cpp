@@ -17,6 +17,7 @@
 #include <QToolButton>
 
 #include "app/AppIcon.h"
+#include "app/SeriesTarget.h"
 #include "app/TBevel.h"
 #include "appcore/AutostartEntry.h"
 #include "appcore/ConnectionList.h"
@@ -58,21 +59,6 @@ QFont MemoFont() {
     font.setStyleHint(QFont::TypeWriter);
     return font;
 }
-
-// The live update's view of a chart series.
-class SeriesTarget final : public LiveSeries {
-public:
-    explicit SeriesTarget(TChartSeries& series) : m_series(series) {}
-    int Count() const override { return m_series.Count(); }
-    void SetYValue(int index, double value) override { m_series.SetYValue(index, value); }
-    void SetPointLabel(int index, const std::string& text) override { m_series.SetPointLabel(index, text); }
-    double GetYValue(int index) const override { return m_series.GetYValue(index); }
-    std::string GetPointLabel(int index) const override { return m_series.GetPointLabel(index); }
-    double TotalAbs() const override { return m_series.YValues().TotalAbs(); }
-
-private:
-    TChartSeries& m_series;
-};
 
 // The live update's view of the tray icon.
 class TrayTarget final : public LiveTray {
