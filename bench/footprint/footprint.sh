@@ -3,22 +3,25 @@
 # X server: the time from start to the first paint, then RSS, PSS and CPU time over a minute idle, then
 # over a minute of recording a connection (default route up in a network namespace) with a log of a
 # million records, then two programs minimised into an XEmbed tray (trayer) side by side, both recording,
-# one under the limit and one over it, which asks for the limit balloon every second. Prints a table with
-# the ratios and PASS/FAIL against the targets.
+# one under the limit and one over it, which asks for the limit balloon every second, and last one program
+# idle in the tray. The programs in the tray are held against a second bare program whose window is never
+# shown but whose 1 s timer runs, as theirs does. Prints a table with the ratios and PASS/FAIL against the
+# targets.
 #
 #   bench/footprint/footprint.sh [build-dir]
 #
 # FOOTPRINT_SECONDS (60), FOOTPRINT_RECORDS (1000000) and FOOTPRINT_STARTS (5, start-ups of each program
-# whose median is taken) change the run; FOOTPRINT_PARTS ("start idle recording tray") picks the parts. A
+# whose median is taken) change the run; FOOTPRINT_PARTS ("start idle recording tray tray-idle") picks the parts. A
 # missed target (a FAIL) makes the exit status 1, so `make bench` fails with it; FOOTPRINT_STRICT=0 only
-# reports it. The recording and tray parts need root for the network namespace and are skipped without it.
+# reports it. The recording and tray parts need root for the network namespace and are skipped without it;
+# tray-idle runs without root in a network namespace of its own.
 source "$(dirname "$0")/../../tests/e2e/lib.sh"
 
 build=$(realpath "${1:-build}")
 seconds=${FOOTPRINT_SECONDS:-60}
 records=${FOOTPRINT_RECORDS:-1000000}
 starts=${FOOTPRINT_STARTS:-5}
-parts=" ${FOOTPRINT_PARTS:-start idle recording tray} "
+parts=" ${FOOTPRINT_PARTS:-start idle recording tray tray-idle} "
 part() { [[ "$parts" == *" $1 "* ]]; }
 settle=3
 hourlink=$build/hourlink
@@ -43,7 +46,7 @@ else
     e2e_log "no network namespace available: the program sees this machine's connection while 'idle'"
     inside=(env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR")
 fi
-mkdir -p bare-run idle-run recording-run under-run over-run
+mkdir -p bare-run hidden-run idle-run recording-run under-run over-run tray-idle-run
 : >idle-run/datatime.dat # an empty log: no "File not found" box at start
 
 # CPU time of all threads of a process in ms, from the scheduler's own nanosecond count.
@@ -83,6 +86,19 @@ launch() {
     E2E_PIDS+=("$STARTED_PID")
 }
 
+# Starts the bare program with its window never shown; there is no paint to wait for. Sets HIDDEN_PID.
+launch_hidden() {
+    (cd hidden-run && exec "${inside[@]}" "$bare" --hidden >>"$E2E_DIR/hidden.log" 2>&1) &
+    HIDDEN_PID=$!
+    E2E_PIDS+=("$HIDDEN_PID")
+    # The namespace and env commands exec the program, so the pid is the program's once it has started.
+    for _ in $(seq 100); do
+        [ "$(cat /proc/"$HIDDEN_PID"/comm 2>/dev/null)" = hourlink_bare_w ] && return 0
+        sleep 0.05
+    done
+    e2e_fail "the hidden bare program did not start"
+}
+
 stop() {
     kill -TERM "$1" 2>/dev/null || true
     for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
@@ -91,15 +107,17 @@ stop() {
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# Measures two running programs (and a third one, C, when given) over the same interval; sets CPU_*,
-# TICK_* and MEM_* for A and B, and CPU_C.
+# Measures two running programs (and a third and fourth one, C and D, when given) over the same interval;
+# sets CPU_*, TICK_* and MEM_* for A and B, and CPU_C and CPU_D.
 measure_pair() {
-    local a=$1 b=$2 c=${3:-} a0 b0 c0=0 ta0 tb0
+    local a=$1 b=$2 c=${3:-} d=${4:-} a0 b0 c0=0 d0=0 ta0 tb0
     sleep "$settle"
     a0=$(cpu_ms "$a") b0=$(cpu_ms "$b") ta0=$(tick_ms "$a") tb0=$(tick_ms "$b")
     [ -n "$c" ] && c0=$(cpu_ms "$c")
+    [ -n "$d" ] && d0=$(cpu_ms "$d")
     sleep "$seconds"
     [ -n "$c" ] && CPU_C=$(awk -v x="$(cpu_ms "$c")" -v y="$c0" 'BEGIN { printf "%.1f", x - y }')
+    [ -n "$d" ] && CPU_D=$(awk -v x="$(cpu_ms "$d")" -v y="$d0" 'BEGIN { printf "%.1f", x - y }')
     CPU_A=$(awk -v x="$(cpu_ms "$a")" -v y="$a0" 'BEGIN { printf "%.1f", x - y }')
     CPU_B=$(awk -v x="$(cpu_ms "$b")" -v y="$b0" 'BEGIN { printf "%.1f", x - y }')
     TICK_A=$(($(tick_ms "$a") - ta0)) TICK_B=$(($(tick_ms "$b") - tb0))
@@ -176,7 +194,8 @@ if [ "$as_root" -eq 1 ] && part recording; then
     [ "$size_after" -eq $((size_before + 16)) ] ||
         e2e_log "warning: the log grew by $((size_after - size_before)) bytes, not by the one record of the connection"
     row "first paint with $records records (ms)" "$bare_paint_ms" "$PAINT_MS" info
-    row "recording CPU over $seconds s (ms)" "$CPU_A" "$CPU_B" ratio 3
+    # The program's window is shown with its chart, which follows the connection every second.
+    row "recording CPU, chart in view (ms)" "$CPU_A" "$CPU_B" ratio 1.5
     row "recording CPU, utime+stime ticks (ms)" "$TICK_A" "$TICK_B" info
     row "recording RSS (MB)" "$bare_rss" "$rec_rss" info
     row "recording PSS (MB)" "$bare_pss" "$rec_pss" info
@@ -200,8 +219,25 @@ main_window_of() {
     done
     return 1
 }
-if [ "$as_root" -eq 1 ] && part tray; then
+# Minimises the main window of a program into the tray and waits until it has gone there.
+to_tray() {
+    local window
+    window=$(main_window_of "$1") || e2e_fail "no main window of $1"
+    xdotool windowminimize "$window"
+    e2e_poll 100 e2e_hidden "$window" || e2e_fail "the window of $1 did not go into the tray"
+}
+# A copy whose settings file sets the highest limit, so that no balloon is shown whatever the log holds.
+mkdir -p quiet-program
+cp "$hourlink" quiet-program/hourlink
+printf '[SETTINGS]\nTime limit=AUP 18\n' >quiet-program/hour_link.ini
+tray_up=0
+if { [ "$as_root" -eq 1 ] && part tray; } || part tray-idle; then
     e2e_start_tray
+    tray_up=1
+    launch_hidden
+    hidden_pid=$HIDDEN_PID
+fi
+if [ "$as_root" -eq 1 ] && part tray; then
     : >under-run/datatime.dat
     yesterday=$(date -d 'yesterday 08:00' +%s)
     e2e_write_log over-run/datatime.dat "$yesterday" $((yesterday + 36000))
@@ -209,19 +245,18 @@ if [ "$as_root" -eq 1 ] && part tray; then
     # A copy, so that no settings file beside the build's program steers the limit or the alert.
     mkdir -p tray-program
     cp "$hourlink" tray-program/hourlink
-    launch under-run under "$E2E_DIR/tray-program/hourlink"
+    launch under-run under "$E2E_DIR/quiet-program/hourlink"
     under_pid=$STARTED_PID
     launch over-run over "$E2E_DIR/tray-program/hourlink"
     over_pid=$STARTED_PID
-    for pid in "$under_pid" "$over_pid"; do
-        window=$(main_window_of "$pid") || e2e_fail "no main window of $pid"
-        xdotool windowminimize "$window"
-        e2e_poll 100 e2e_hidden "$window" || e2e_fail "the window of $pid did not go into the tray"
-    done
+    to_tray "$under_pid"
+    to_tray "$over_pid"
     e2e_log "in the tray, recording for $seconds s, under and over the limit"
-    measure_pair "$under_pid" "$over_pid" "$bare_pid"
+    measure_pair "$under_pid" "$over_pid" "$bare_pid" "$hidden_pid"
     row "tray recording CPU over $seconds s (ms)" "$CPU_C" "$CPU_A" info
     row "tray, balloon every second: CPU (ms)" "$CPU_C" "$CPU_B" info
+    rows+=("$(printf '%-40s %12s %12s' "" "hidden bare" "hourlink")")
+    row "tray recording CPU, no balloon (ms)" "$CPU_D" "$CPU_A" ratio 2
     rows+=("$(printf '%-40s %12s %12s' "" "under limit" "over limit")")
     row "tray: over against under the limit (ms)" "$CPU_A" "$CPU_B" ratio 1.5
     row "tray: over against under, ticks (ms)" "$TICK_A" "$TICK_B" info
@@ -229,7 +264,26 @@ if [ "$as_root" -eq 1 ] && part tray; then
     stop "$over_pid"
     stop "$under_pid"
     e2e_route_down
+elif part tray; then
+    e2e_log "not root: the tray recording half is skipped"
 fi
+
+# 5. Idle in the tray, with no connection, beside the hidden bare program.
+if part tray-idle; then
+    if [ "$as_root" -eq 1 ] && ip -n "$E2E_NETNS" route show default | grep -q .; then e2e_route_down; fi
+    : >tray-idle-run/datatime.dat
+    launch tray-idle-run tray-idle "$E2E_DIR/quiet-program/hourlink"
+    tray_idle_pid=$STARTED_PID
+    to_tray "$tray_idle_pid"
+    e2e_log "idle in the tray for $seconds s"
+    measure_pair "$hidden_pid" "$tray_idle_pid"
+    rows+=("$(printf '%-40s %12s %12s' "" "hidden bare" "hourlink")")
+    row "tray idle CPU over $seconds s (ms)" "$CPU_A" "$CPU_B" ratio 2
+    row "tray idle CPU, utime+stime ticks (ms)" "$TICK_A" "$TICK_B" info
+    row "tray idle RSS (MB)" "${MEM_A% *}" "${MEM_B% *}" info
+    stop "$tray_idle_pid"
+fi
+[ "$tray_up" -eq 1 ] && stop "$hidden_pid"
 
 echo
 echo "Footprint: $(nproc) x $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
