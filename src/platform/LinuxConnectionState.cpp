@@ -22,12 +22,16 @@ constexpr unsigned kRouteReject = 0x0200; // RTF_REJECT
 // A routing table this large is not one we need to read to the end.
 constexpr std::size_t kMaxTableBytes = (1u << 20) + 4096;
 
-// Reads a small /proc file whole; empty when it cannot be opened, and what was read before a failing read.
-std::string ReadSmallFile(const std::string& path) {
-    const FileDescriptor file = OpenFile(path, O_RDONLY);
+// Reads a routing table whole from the start, keeping it open between calls: opening a /proc file costs
+// the kernel a lookup and a new inode each time, while a read from the start gives its current contents.
+// Empty when it cannot be opened; what was read before a failing read, and then it is opened anew next time.
+std::string ReadTable(FileDescriptor& file, const std::string& path) {
+    if (!file.Valid()) {
+        file = OpenFile(path, O_RDONLY);
+    }
     std::string text;
-    if (file.Valid()) {
-        (void)ReadToEnd(file.Get(), text, kMaxTableBytes);
+    if (file.Valid() && (::lseek(file.Get(), 0, SEEK_SET) != 0 || ReadToEnd(file.Get(), text, kMaxTableBytes) != 0)) {
+        file = FileDescriptor();
     }
     return text;
 }
@@ -149,8 +153,8 @@ bool LinuxConnectionState::InternetGetConnectedState() {
         }
         return false;
     };
-    return anyRunning(DefaultRouteInterface(ReadSmallFile(m_procNet + "/route"), {})) ||
-           anyRunning(DefaultRouteInterface({}, ReadSmallFile(m_procNet + "/ipv6_route")));
+    return anyRunning(DefaultRouteInterface(ReadTable(m_routes, m_procNet + "/route"), {})) ||
+           anyRunning(DefaultRouteInterface({}, ReadTable(m_ipv6Routes, m_procNet + "/ipv6_route")));
 }
 
 } // namespace hourlink

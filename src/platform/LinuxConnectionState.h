@@ -5,12 +5,13 @@
 #include <string>
 
 #include "platform/ConnectionState.h"
+#include "runtime/PosixFile.h"
 
 namespace hourlink {
 
 // Answers yes when a default route (IPv4 or IPv6) that is up and not a reject route leads through an
 // interface other than loopback that is up and running (has carrier). Reads the routing tables of
-// the network namespace the process runs in; costs a couple of small file reads per call.
+// the network namespace the process runs in; costs two small reads of files it keeps open.
 class LinuxConnectionState final : public ConnectionState {
 public:
     // The flags of a network interface by name (IFF_UP, IFF_RUNNING, ...); nothing when there is no
@@ -39,6 +40,9 @@ private:
     std::string m_procNet;
     InterfaceFlags m_interfaceFlags;
     int m_socket = -1;
+    // The two routing tables, opened at the first call and read again from the start at each.
+    FileDescriptor m_routes;
+    FileDescriptor m_ipv6Routes;
 };
 
 } // namespace hourlink

@@ -128,6 +128,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 using KernelInterfaceQuery = hourlink::testing::InTempDir;
 
+// The tables stay open between calls: each call must still see them as they are now, also one that
+// appears only after the first call.
+TEST_F(KernelInterfaceQuery, EachCallSeesTheTablesAsTheyAreNow) {
+    const auto flags = [](const std::string& name) -> std::optional<unsigned> {
+        return name == "eth0" ? std::optional<unsigned>(IFF_UP | IFF_RUNNING) : std::nullopt;
+    };
+    std::ofstream(m_dir.Path() / "route") << kV4Header;
+    LinuxConnectionState state(m_dir.Path().string(), flags);
+    EXPECT_FALSE(state.InternetGetConnectedState());
+    std::ofstream(m_dir.Path() / "route") << kV4Header << V4Default("eth0");
+    EXPECT_TRUE(state.InternetGetConnectedState());
+    std::ofstream(m_dir.Path() / "route") << kV4Header;
+    EXPECT_FALSE(state.InternetGetConnectedState());
+    std::ofstream(m_dir.Path() / "ipv6_route") << V6Default("eth0");
+    EXPECT_TRUE(state.InternetGetConnectedState()) << "a table missing at the first call is looked for again";
+}
+
 TEST_F(KernelInterfaceQuery, AnInterfaceTheKernelDoesNotKnowIsNoConnection) {
     std::ofstream(m_dir.Path() / "route") << kV4Header << V4Default("hlnone0");
     std::ofstream(m_dir.Path() / "ipv6_route") << V6Default("hlnone0");
