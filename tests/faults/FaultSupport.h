@@ -14,6 +14,7 @@
 #include "runtime/Errors.h"
 #include "runtime/RecordFile.h"
 #include "store/iodata.h"
+#include "support/ErrorMessage.h"
 
 namespace hourlink {
 
@@ -57,16 +58,6 @@ inline std::vector<ConnectionRecord> ReadLog(const std::string& name = Connectio
 inline void AppendBytes(const std::string& name, std::size_t count) {
     std::ofstream out(name, std::ios::binary | std::ios::app);
     out << std::string(count, '\x7f');
-}
-
-// The message of the program's error that the action raises, or "no error".
-inline std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 // No scratch file of the pruning is left, complete or partial.

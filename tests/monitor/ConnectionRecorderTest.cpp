@@ -14,6 +14,7 @@
 #include "runtime/RecordFile.h"
 #include "runtime/TimeText.h"
 #include "store/iodata.h"
+#include "support/ErrorMessage.h"
 #include "support/FakeDialogs.h"
 #include "support/TempDir.h"
 
@@ -237,14 +238,7 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "no error";
-}
+using hourlink::testing::MessageOf;
 
 // The running connection in the log: written once it has run an interval, then over in place.
 class CheckpointTest : public RecorderTest {

@@ -11,6 +11,7 @@
 
 #include "runtime/Errors.h"
 #include "runtime/RecordFile.h"
+#include "support/ErrorMessage.h"
 #include "support/FakeDialogs.h"
 #include "support/TempDir.h"
 
@@ -43,14 +44,7 @@ void AppendBytes(const std::string& name, std::size_t count) {
     }
 }
 
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "no error";
-}
+using hourlink::testing::MessageOf;
 
 class ConnectionLogTest : public testing::InTempDir {
 protected:
