@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -50,6 +51,15 @@ std::atomic<int> g_signals{0};
 
 // Keeps signalling one thread while it is blocked in a pipe, with a handler installed without SA_RESTART, so
 // its read or write comes back interrupted or part done.
+// Holds the other side of a transfer back until the interrupted side has been hit at least once, so that a
+// fast machine cannot finish the whole transfer before the first signal; gives up after 5 s.
+void AwaitFirstSignal() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (g_signals.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+}
+
 class Interrupter {
 public:
     explicit Interrupter(pthread_t target) {
@@ -124,7 +134,10 @@ TEST_F(PosixFileTest, WholeTransfersGoOnAfterInterruptionsAndPartialCalls) {
         ASSERT_TRUE(pipe.read.Valid());
         g_signals = 0;
         IoResult read;
-        std::thread reader([&] { read = ReadFully(pipe.read.Get(), received.data(), received.size()); });
+        std::thread reader([&] {
+            AwaitFirstSignal();
+            read = ReadFully(pipe.read.Get(), received.data(), received.size());
+        });
         IoResult written;
         {
             const Interrupter interrupter(::pthread_self());
@@ -143,6 +156,7 @@ TEST_F(PosixFileTest, WholeTransfersGoOnAfterInterruptionsAndPartialCalls) {
     Pipe pipe;
     g_signals = 0;
     std::thread writer([&] {
+        AwaitFirstSignal();
         for (std::size_t at = 0; at < bytes.size(); at += 100000) {
             (void)WriteFully(pipe.write.Get(), bytes.data() + at, std::min<std::size_t>(100000, bytes.size() - at));
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
