@@ -11,6 +11,13 @@ namespace hourlink {
 namespace {
 // Windows remembered between calls; a day's worth of refreshes asks for far fewer distinct ones that matter.
 constexpr std::size_t kMaxRememberedSums = 64;
+
+// Every date from 1989-09-17 to 2079-06-06 lies in [2^15, 2^16], where doubles are whole multiples of
+// 2^-37 days. Inside a window there, every record's share is an exact difference of two such dates, and
+// every sum of shares below 2^16 days is exact too: such sums come out the same whatever the order of their
+// additions, and one can be taken from another without a rounding.
+constexpr double kExactFrom = 32768.0;
+constexpr double kExactTo = 65536.0;
 } // namespace
 
 FileIdentity IdentityOf(const RecordFile& file) {
@@ -43,6 +50,7 @@ void LogIndex::Block::Add(const ConnectionRecord& record) {
 }
 
 void LogIndex::Reset() {
+    m_blocksRead = 0;
     m_identity.reset();
     m_blocks.clear();
     m_sums.clear();
@@ -83,8 +91,7 @@ std::vector<double> LogIndex::FullPass(RecordFile& file, const std::vector<std::
     return sums;
 }
 
-double LogIndex::SumOfWindow(const RecordFile& file, double lo, double hi) const {
-    double sum = 0.0;
+template <class Add> void LogIndex::ForRecordsReaching(const RecordFile& file, double lo, double hi, Add add) {
     std::vector<ConnectionRecord> buffer;
     for (std::size_t b = 0; b < m_blocks.size(); ++b) {
         if (!m_blocks[b].MayReach(lo, hi)) {
@@ -92,10 +99,45 @@ double LogIndex::SumOfWindow(const RecordFile& file, double lo, double hi) const
         }
         buffer.resize(static_cast<std::size_t>(m_blocks[b].count));
         file.ReadBlock(static_cast<std::int64_t>(b) * kBlockRecords, buffer);
+        ++m_blocksRead;
         for (const ConnectionRecord& record : buffer) {
-            sum += Contribution(record, lo, hi);
+            add(record);
         }
     }
+}
+
+double LogIndex::SumOfWindow(const RecordFile& file, double lo, double hi) {
+    double sum = 0.0;
+    ForRecordsReaching(file, lo, hi, [&](const ConnectionRecord& record) { sum += Contribution(record, lo, hi); });
+    return sum;
+}
+
+std::optional<double> LogIndex::SlideSum(const RecordFile& file, double lo, double hi) {
+    // The oldest of the seven days starts at the time of day, so its start moves every second while its end
+    // stays: the remembered sum nearest to it needs only the records between the two starts.
+    auto from = m_sums.end();
+    for (auto it = m_sums.begin(); it != m_sums.end(); ++it) {
+        if (it->first.second == hi && it->first.first >= kExactFrom &&
+            (from == m_sums.end() || std::abs(it->first.first - lo) < std::abs(from->first.first - lo))) {
+            from = it;
+        }
+    }
+    if (from == m_sums.end() || !(lo >= kExactFrom && lo < hi && hi <= kExactTo) || !(from->second < kExactTo)) {
+        return std::nullopt;
+    }
+    const double a = std::min(lo, from->first.first);
+    const double b = std::max(lo, from->first.first);
+    // What the records lose of the window when it starts at b instead of a: they reach [a, b), or add the
+    // same to both.
+    double lost = 0.0;
+    ForRecordsReaching(file, a, b, [&](const ConnectionRecord& record) {
+        lost += Contribution(record, a, hi) - Contribution(record, b, hi);
+    });
+    const double sum = lo > from->first.first ? from->second - lost : from->second + lost;
+    if (!(lost < kExactTo && sum < kExactTo)) {
+        return std::nullopt;
+    }
+    m_sums.erase(from);
     return sum;
 }
 
@@ -107,7 +149,8 @@ std::vector<double> LogIndex::Sums(const RecordFile& file, const std::vector<std
             sums.push_back(known->second);
             continue;
         }
-        const double sum = SumOfWindow(file, window.first, window.second);
+        const std::optional<double> slid = SlideSum(file, window.first, window.second);
+        const double sum = slid ? *slid : SumOfWindow(file, window.first, window.second);
         if (m_sums.size() >= kMaxRememberedSums) {
             m_sums.clear();
         }

@@ -65,6 +65,8 @@ public:
                    const FileIdentity& identity);
 
     [[nodiscard]] std::size_t BlockCount() const { return m_blocks.size(); }
+    // Blocks read from the file by `Sums` since the summary was built.
+    [[nodiscard]] std::int64_t BlocksRead() const { return m_blocksRead; }
 
 private:
     struct Block {
@@ -76,11 +78,17 @@ private:
         [[nodiscard]] bool MayReach(double lo, double hi) const { return anyFinite && maxEnd > lo && minStart < hi; }
     };
 
-    [[nodiscard]] double SumOfWindow(const RecordFile& file, double lo, double hi) const;
+    // Calls `add` for each record of the blocks that may reach [lo, hi), in file order.
+    template <class Add> void ForRecordsReaching(const RecordFile& file, double lo, double hi, Add add);
+    [[nodiscard]] double SumOfWindow(const RecordFile& file, double lo, double hi);
+    // The sum of [lo, hi) from a remembered sum of a window with the same end and another start, reading only
+    // the records between the two starts; empty where that could differ from a full pass in the last bit.
+    [[nodiscard]] std::optional<double> SlideSum(const RecordFile& file, double lo, double hi);
 
     std::optional<FileIdentity> m_identity;
     std::vector<Block> m_blocks;
     std::map<std::pair<double, double>, double> m_sums;
+    std::int64_t m_blocksRead = 0;
 };
 
 } // namespace hourlink

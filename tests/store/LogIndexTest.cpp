@@ -137,6 +137,53 @@ TEST_F(LogIndexTest, SumsMatchAFullPassBitForBitAcrossRewritesInPlace) {
     EXPECT_EQ(fresh.ConnectedTimes(reached), m_log.ConnectedTimes(reached));
 }
 
+// The oldest of the seven days starts at the time of day, so its window moves on with every tick. Each sum
+// must still be a full pass's, bit for bit, on a log whose shares add up exactly and on one whose sum is
+// too large for that; on the first, a tick reads only the block the start moved through.
+TEST_F(LogIndexTest, TheOldestDayMovingOnStaysAFullPassBitForBit) {
+    const double today = 46010.0;
+    const double oldest = today - 6.0;
+    std::uniform_real_distribution<double> tick(0.2, 3.0);
+    std::uniform_int_distribution<int> odd(0, 30);
+    // Sets `lastRead` to the blocks the last tick read.
+    const auto run = [&](const char* what, int ticks, std::int64_t& lastRead) {
+        WriteAll();
+        ConnectionLog log(m_dialogs);
+        double now = today + 0.4;
+        for (int t = 0; t < ticks; ++t) {
+            // Mostly forward; now and then the clock is set back a little, or a connection is saved.
+            now += odd(m_random) == 0 ? -tick(m_random) / 86400.0 : tick(m_random) / 86400.0;
+            if (odd(m_random) == 0) {
+                m_records.push_back({now - 0.001, now - 0.0005});
+                log.SaveConnection(m_records.back().start, m_records.back().end);
+            }
+            std::vector<TimeWindow> windows = {{oldest + (now - today), oldest + 1.0}};
+            for (int d = 1; d < 7; ++d) {
+                windows.push_back({oldest + d, oldest + d + 1.0});
+            }
+            const std::int64_t before = log.Index().BlocksRead();
+            ASSERT_EQ(log.ConnectedTimes(windows), NaiveSums(m_records, windows)) << what << ", tick " << t;
+            lastRead = log.Index().BlocksRead() - before;
+        }
+    };
+
+    // Eight blocks of short connections in the oldest day, sorted as the recorder writes them, and a few
+    // records no date can be read from.
+    for (int i = 0; i < 8 * LogIndex::kBlockRecords; ++i) {
+        const double start = oldest + 0.05 + 0.9 * i / (8.0 * LogIndex::kBlockRecords);
+        m_records.push_back({start, start + 0.00001 * (1 + i % 7)});
+    }
+    m_records.push_back({std::nan(""), oldest + 0.5});
+    m_records.push_back({oldest + 0.5, std::numeric_limits<double>::infinity()});
+    std::int64_t lastRead = -1;
+    run("exact shares", 300, lastRead);
+    EXPECT_LE(lastRead, 2) << "the last tick read more than the blocks its start moved through";
+
+    // Shares that add up to more than 2^16 days round as they are added, so the order of the additions counts.
+    m_records.assign(110000, ConnectionRecord{oldest - 1.0, today + 1.0});
+    run("rounded shares", 20, lastRead);
+}
+
 TEST_F(LogIndexTest, SingleWindowEqualsItsShareOfTheSevenWindowPass) {
     const double base = 46000.0;
     for (int i = 0; i < 5000; ++i) {
