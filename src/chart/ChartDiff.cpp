@@ -24,7 +24,6 @@ QRect Padded(const QRect& rect, int dx, int dy) {
 QRect Bounds(const ColorRect& rect) {
     return Padded(rect.rect, kPenRoom, kPenRoom);
 }
-
 // Adds the old and new bounds of every position at which the two lists differ.
 template <class Item> void CompareInOrder(const std::vector<Item>& before, const std::vector<Item>& now, QRegion& out) {
     const std::size_t n = std::max(before.size(), now.size());
@@ -123,8 +122,8 @@ QRect Bounds(const LineItem& line) {
 
 QRect Bounds(const BarItem& bar) {
     QRect r = Bounds(bar.side) | Bounds(bar.top) | Bounds(bar.front);
-    for (const ColorRect& band : bar.gradient) {
-        r |= Bounds(band);
+    if (bar.gradient) {
+        r |= Padded(bar.gradient->rect, kPenRoom, kPenRoom);
     }
     return r;
 }

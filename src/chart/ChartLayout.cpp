@@ -593,7 +593,9 @@ std::vector<BarItem> LayoutBars(const TBarSeries& series, int zFront, int zBack,
             // Inside the outline on every side, so the box's black edge stays visible around it.
             const QRect inner = pen ? QRect(corner.x() + 1, corner.y() + 1, r - l - 1, b - t - 1)
                                     : QRect(corner.x(), corner.y(), r - l, b - t);
-            bar.gradient = GradientBands(inner, kWhite, color);
+            if (!inner.isEmpty()) {
+                bar.gradient = Gradient{inner, kWhite, color};
+            }
         }
         bars.push_back(std::move(bar));
     }

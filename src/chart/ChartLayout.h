@@ -78,12 +78,21 @@ struct LineItem {
     bool operator==(const LineItem&) const = default;
 };
 
+// A vertical gradient over a rectangle, from `bottom` in its lowest row to `top` in its highest, drawn as the
+// bands GradientBands gives. Kept as these three, so a layout that compares its bars compares three values.
+struct Gradient {
+    QRect rect;
+    QColor bottom;
+    QColor top;
+    bool operator==(const Gradient&) const = default;
+};
+
 struct BarItem {
     int index = 0;
     Face side;
     Face top;
     Face front;
-    std::vector<ColorRect> gradient; // over the front face, drawn after it
+    std::optional<Gradient> gradient; // over the front face, drawn after it; none on a bar without height
     bool operator==(const BarItem&) const = default;
 };
 
@@ -209,6 +218,9 @@ void LayoutBottomAxis(const ChartState& state, const ChartFontMetrics& metrics, 
 // A vertical gradient as horizontal bands: one per pixel row, at most 256, band k (0 at the bottom) in
 // bottom + (top − bottom) × k / (n − 1) per component in integer arithmetic.
 [[nodiscard]] std::vector<ColorRect> GradientBands(const QRect& rect, const QColor& bottom, const QColor& top);
+[[nodiscard]] inline std::vector<ColorRect> GradientBands(const Gradient& g) {
+    return GradientBands(g.rect, g.bottom, g.top);
+}
 // Label step of the value axis: 1, 2 or 5 times a power of ten, so that labels stand a line and a tenth apart.
 [[nodiscard]] double AxisStep(double span, int axisPixels, int lineHeight);
 

@@ -179,16 +179,16 @@ int QtChartFontMetrics::textWidth(const std::string& text) const {
 }
 
 const QImage& BackgroundCache::For(const ChartLayout& layout, QSize deviceSize, qreal ratio) {
-    std::vector<ColorRect> wanted = layout.background;
-    wanted.insert(wanted.end(), layout.frame.begin(), layout.frame.end());
-    if (m_image.size() != deviceSize || m_image.devicePixelRatio() != ratio || m_drawn != wanted) {
+    if (m_image.size() != deviceSize || m_image.devicePixelRatio() != ratio || m_background != layout.background ||
+        m_frame != layout.frame) {
         m_image = QImage(deviceSize, QImage::Format_RGB32);
         m_image.setDevicePixelRatio(ratio);
         m_image.fill(Qt::black);
         QPainter painter(&m_image);
         FillRects(painter, layout.background);
         FillRects(painter, layout.frame);
-        m_drawn = std::move(wanted);
+        m_background = layout.background;
+        m_frame = layout.frame;
     }
     return m_image;
 }
@@ -252,7 +252,9 @@ void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font,
             DrawFace(painter, pens, bar.side);
             DrawFace(painter, pens, bar.top);
             DrawFace(painter, pens, bar.front);
-            FillRects(painter, bar.gradient);
+            if (bar.gradient) {
+                FillRects(painter, GradientBands(*bar.gradient));
+            }
         }
         for (const Face& ribbon : s.ribbons) {
             if (pens.Wanted(Bounds(ribbon))) {

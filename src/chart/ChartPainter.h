@@ -41,7 +41,8 @@ public:
 
 private:
     QImage m_image;
-    std::vector<ColorRect> m_drawn;
+    std::vector<ColorRect> m_background;
+    std::vector<ColorRect> m_frame;
 };
 
 // Draws a computed layout, and nothing else: every position and colour comes from the layout, in logical

@@ -239,7 +239,7 @@ TEST_F(LayoutTest, AllZeroStillShowsFloorFlatBarsAndZeroLabels) {
     for (const BarItem& bar : layout.series[0].bars) {
         const QRect face = bar.front.polygon.boundingRect();
         EXPECT_EQ(face.height(), 1) << "no height";
-        EXPECT_TRUE(bar.gradient.empty());
+        EXPECT_FALSE(bar.gradient.has_value());
     }
 }
 
@@ -336,13 +336,10 @@ TEST_F(LayoutTest, FrontGradientSitsInsideTheBarOutline) {
     const ChartLayout layout = Lay();
     const BarItem& bar = layout.series[0].bars[6];
     const QRect face = bar.front.polygon.boundingRect(); // outline pixels on all four edges
-    QRect covered;
-    for (const ColorRect& band : bar.gradient) {
-        covered = covered.united(band.rect);
-    }
-    EXPECT_EQ(covered, face.adjusted(1, 1, -1, -1));
-    EXPECT_EQ(bar.gradient.front().color, QColor(255, 255, 255)) << "white at the bottom";
-    EXPECT_EQ(bar.gradient.back().color, QColor(0, 128, 192)) << "bar colour at the top";
+    ASSERT_TRUE(bar.gradient.has_value());
+    EXPECT_EQ(bar.gradient->rect, face.adjusted(1, 1, -1, -1));
+    EXPECT_EQ(bar.gradient->bottom, QColor(255, 255, 255)) << "white at the bottom";
+    EXPECT_EQ(bar.gradient->top, QColor(0, 128, 192)) << "bar colour at the top";
     EXPECT_EQ(*bar.side.fill, QColor(0, 0, 64));
     EXPECT_EQ(*bar.top.fill, QColor(0, 64, 128));
     EXPECT_EQ(*bar.front.outline, QColor(0, 0, 0));
