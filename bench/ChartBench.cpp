@@ -10,6 +10,7 @@
 
 #include "chart/ChartPainter.h"
 #include "chart/TChart.h"
+#include "platform/XcbImages.h"
 #include "stats/ChartView.h"
 
 namespace {
@@ -20,8 +21,11 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "ChartBench";
     static char* argv[] = {name, nullptr};
-    // Never destroyed: tearing it down among the static objects at exit crashes.
-    static QApplication* app = new QApplication(argc, argv);
+    // Never destroyed: tearing it down among the static objects at exit crashes. Made as the program makes its own.
+    static QApplication* app = [] {
+        const XcbImagesThroughSocket images;
+        return new QApplication(argc, argv);
+    }();
     return *app;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "app/AppIcon.h"
 #include "app/InstanceRequests.h"
@@ -16,6 +17,7 @@
 #include "platform/SessionEnd.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemClock.h"
+#include "platform/XcbImages.h"
 #include "platform/tray/QtTrayPlatform.h"
 #include "runtime/Errors.h"
 
@@ -36,7 +38,9 @@ int main(int argc, char* argv[]) {
     // Read before the application object exists, which takes the start-up id for itself.
     const std::string startupId = EnvironmentText("DESKTOP_STARTUP_ID");
     const std::string activationToken = EnvironmentText("XDG_ACTIVATION_TOKEN");
+    auto images = std::make_optional<XcbImagesThroughSocket>();
     QApplication application(argc, argv);
+    images.reset();
     QApplication::setApplicationName(QStringLiteral("hourlink"));
     QApplication::setApplicationVersion(QStringLiteral(HOURLINK_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Pellandra Ossilo"));
