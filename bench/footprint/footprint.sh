@@ -14,7 +14,9 @@
 # whose median is taken) change the run; FOOTPRINT_PARTS ("start idle recording tray tray-idle") picks the parts. A
 # missed target (a FAIL) makes the exit status 1, so `make bench` fails with it; FOOTPRINT_STRICT=0 only
 # reports it. The recording and tray parts need root for the network namespace and are skipped without it;
-# tray-idle runs without root in a network namespace of its own.
+# tray-idle runs without root in a network namespace of its own. FOOTPRINT_PERF=DIR records, with
+# `perf record -g`, where the program's time goes during each measured minute (DIR/PART.data): for finding
+# out, not for figures, as the sampling costs time of its own.
 source "$(dirname "$0")/../../tests/e2e/lib.sh"
 
 build=$(realpath "${1:-build}")
@@ -107,11 +109,23 @@ stop() {
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+# Under FOOTPRINT_PERF, samples the process PROFILE names during the next measure_pair into DIR/NAME.data.
+profile() { PROFILE_PID=$1 PROFILE_NAME=$2; }
+PROFILE_PID=
+perf_pid=
 # Measures two running programs (and a third and fourth one, C and D, when given) over the same interval;
 # sets CPU_*, TICK_* and MEM_* for A and B, and CPU_C and CPU_D.
 measure_pair() {
     local a=$1 b=$2 c=${3:-} d=${4:-} a0 b0 c0=0 d0=0 ta0 tb0
     sleep "$settle"
+    if [ -n "${FOOTPRINT_PERF:-}" ] && [ -n "$PROFILE_PID" ]; then
+        mkdir -p "$FOOTPRINT_PERF"
+        perf record -q -F "${FOOTPRINT_PERF_HZ:-20000}" -g -p "$PROFILE_PID" -o "$FOOTPRINT_PERF/$PROFILE_NAME.data" -- sleep "$seconds" \
+            >/dev/null 2>&1 &
+        perf_pid=$!
+        E2E_PIDS+=("$perf_pid")
+        PROFILE_PID=
+    fi
     a0=$(cpu_ms "$a") b0=$(cpu_ms "$b") ta0=$(tick_ms "$a") tb0=$(tick_ms "$b")
     [ -n "$c" ] && c0=$(cpu_ms "$c")
     [ -n "$d" ] && d0=$(cpu_ms "$d")
@@ -122,6 +136,10 @@ measure_pair() {
     CPU_B=$(awk -v x="$(cpu_ms "$b")" -v y="$b0" 'BEGIN { printf "%.1f", x - y }')
     TICK_A=$(($(tick_ms "$a") - ta0)) TICK_B=$(($(tick_ms "$b") - tb0))
     MEM_A=$(memory_mb "$a") MEM_B=$(memory_mb "$b")
+    if [ -n "$perf_pid" ]; then
+        wait "$perf_pid" || true
+        perf_pid=
+    fi
 }
 
 rows=()
@@ -185,6 +203,7 @@ if [ "$as_root" -eq 1 ] && part recording; then
     launch recording-run hourlink "$hourlink"
     hourlink_pid=$STARTED_PID
     e2e_log "recording for $seconds s with $records records"
+    profile "$hourlink_pid" recording
     measure_pair "$bare_pid" "$hourlink_pid"
     read -r bare_rss bare_pss <<<"$MEM_A"
     read -r rec_rss rec_pss <<<"$MEM_B"
@@ -252,6 +271,7 @@ if [ "$as_root" -eq 1 ] && part tray; then
     to_tray "$under_pid"
     to_tray "$over_pid"
     e2e_log "in the tray, recording for $seconds s, under and over the limit"
+    profile "$under_pid" tray
     measure_pair "$under_pid" "$over_pid" "$bare_pid" "$hidden_pid"
     row "tray recording CPU over $seconds s (ms)" "$CPU_C" "$CPU_A" info
     row "tray, balloon every second: CPU (ms)" "$CPU_C" "$CPU_B" info
@@ -276,6 +296,7 @@ if part tray-idle; then
     tray_idle_pid=$STARTED_PID
     to_tray "$tray_idle_pid"
     e2e_log "idle in the tray for $seconds s"
+    profile "$tray_idle_pid" tray-idle
     measure_pair "$hidden_pid" "$tray_idle_pid"
     rows+=("$(printf '%-40s %12s %12s' "" "hidden bare" "hourlink")")
     row "tray idle CPU over $seconds s (ms)" "$CPU_A" "$CPU_B" ratio 2

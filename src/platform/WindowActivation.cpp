@@ -1,5 +1,7 @@
 #include "platform/WindowActivation.h"
 
+#include "platform/XcbAtom.h"
+
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
@@ -13,23 +15,12 @@
 namespace hourlink {
 namespace {
 
-xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-    if (reply == nullptr) {
-        return XCB_ATOM_NONE;
-    }
-    const xcb_atom_t atom = reply->atom;
-    std::free(reply);
-    return atom;
-}
-
 void EndStartupSequence(xcb_connection_t* connection, xcb_window_t window, const xcb_screen_t* screen,
                         const std::string& startupId) {
     // The desktop shows a busy pointer for the start that handed over until it hears that the start
     // is complete: a "remove" message of the startup-notification protocol, sent in pieces of 20 bytes.
-    const xcb_atom_t begin = Atom(connection, "_NET_STARTUP_INFO_BEGIN");
-    const xcb_atom_t more = Atom(connection, "_NET_STARTUP_INFO");
+    const xcb_atom_t begin = XcbAtom(connection, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = XcbAtom(connection, "_NET_STARTUP_INFO");
     if (begin == XCB_ATOM_NONE || more == XCB_ATOM_NONE || screen == nullptr) {
         return;
     }
@@ -94,15 +85,15 @@ void WindowActivation::ActivateOnX11(QWidget& window) const {
     }
     xcb_connection_t* connection = x11->connection();
     const auto id = static_cast<xcb_window_t>(window.winId());
-    const xcb_atom_t startupIdAtom = Atom(connection, "_NET_STARTUP_ID");
-    const xcb_atom_t utf8 = Atom(connection, "UTF8_STRING");
+    const xcb_atom_t startupIdAtom = XcbAtom(connection, "_NET_STARTUP_ID");
+    const xcb_atom_t utf8 = XcbAtom(connection, "UTF8_STRING");
     if (startupIdAtom != XCB_ATOM_NONE && utf8 != XCB_ATOM_NONE) {
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, startupIdAtom, utf8, 8,
                             static_cast<std::uint32_t>(m_startupId.size()), m_startupId.data());
     }
     // The window manager weighs an activation by its time; the start-up id's is the user's click.
     const unsigned long time = StartupIdTime(m_startupId);
-    const xcb_atom_t activeWindow = Atom(connection, "_NET_ACTIVE_WINDOW");
+    const xcb_atom_t activeWindow = XcbAtom(connection, "_NET_ACTIVE_WINDOW");
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     if (time != 0 && activeWindow != XCB_ATOM_NONE && screen != nullptr) {
         xcb_client_message_event_t event{};

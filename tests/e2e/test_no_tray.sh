@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # With no tray host on the screen, minimising is an ordinary minimise: the window stays managed as an
 # iconic window with its taskbar entry, no icon is docked anywhere, and activating it brings it back.
-# A tray that comes up later takes a window that sits minimised.
+# A tray that comes up later takes a window that sits minimised; when that tray ends, the window comes back
+# minimised after the grace time, and goes into the next tray that comes.
 source "$(dirname "$0")/lib.sh"
 binary=$(realpath "$1")
 e2e_require_root
@@ -62,4 +63,16 @@ in_tray() { [ "$(e2e_wm_state "$second")" != Iconic ] && ! e2e_in_client_list "$
 e2e_poll 50 in_tray || e2e_fail "the minimised window did not go into the tray that came (WM_STATE $(e2e_wm_state "$second"), icon: $(e2e_tray_icon || echo none))"
 e2e_visible "$main" || e2e_fail "the window that was not minimised went away"
 e2e_log "a tray that came late took the minimised window"
+
+# The panel ends: nothing asks the X server about trays any more, so only the tray's own end can tell.
+kill "$E2E_TRAY_PID"
+wait "$E2E_TRAY_PID" 2>/dev/null || true
+sleep 1.5
+e2e_hidden "$second" || e2e_fail "the window came back before the grace time"
+back() { [ "$(e2e_wm_state "$second")" = Iconic ] && e2e_in_client_list "$second"; }
+e2e_poll 50 back || e2e_fail "with the tray gone the window is $(e2e_wm_state "$second"), not Iconic on the taskbar"
+e2e_log "with the tray gone the window came back minimised"
+e2e_start_tray
+e2e_poll 50 in_tray || e2e_fail "the window did not go into the tray that came back (WM_STATE $(e2e_wm_state "$second"))"
+e2e_log "a tray that came back took it again"
 e2e_log "ok"

@@ -21,6 +21,7 @@
 #include "platform/tray/BalloonWindow.h"
 #include "platform/tray/DesktopNotifications.h"
 #include "platform/tray/StatusNotifierItem.h"
+#include "platform/tray/XEmbedTrayWatch.h"
 #include "runtime/Windows1252.h"
 
 namespace hourlink {
@@ -100,14 +101,17 @@ QtTrayPlatform::QtTrayPlatform(QWidget* mainWindow, ErrorHandler onError)
       m_windows([this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
           return DefWindowProc(window, message, wParam, lParam);
       }),
-      m_trayPoll(new QTimer(this)), m_hostGrace(new QTimer(this)), m_iconifyPoll(new QTimer(this)),
-      m_hostWatch(new TrayHostWatch([this] { checkTrayHost(); }, this)) {
+      m_trayPoll(new QTimer(this)), m_trayChanged(new QTimer(this)), m_hostGrace(new QTimer(this)),
+      m_iconifyPoll(new QTimer(this)), m_hostWatch(new TrayHostWatch([this] { checkTrayHost(); }, this)) {
     if (m_mainWindow) {
         m_mainWindow->installEventFilter(this);
     }
     m_clock.start();
     m_trayPoll->setInterval(kTrayPollMs);
     connect(m_trayPoll, &QTimer::timeout, this, [this] { checkTrayHost(); });
+    m_trayChanged->setSingleShot(true);
+    m_trayChanged->setInterval(0);
+    connect(m_trayChanged, &QTimer::timeout, this, [this] { checkTrayHost(); });
     m_hostGrace->setSingleShot(true);
     m_hostGrace->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     m_hostGrace->setInterval(kHostGraceMs);
@@ -484,9 +488,25 @@ UINT QtTrayPlatform::RegisterWindowMessage(const std::string& name) {
     if (!known && name == "TaskbarCreated") {
         m_taskbarCreated = number;
         m_host = currentHost();
-        m_trayPoll->start();
+        followXEmbedTrays();
     }
     return number;
+}
+
+void QtTrayPlatform::followXEmbedTrays() {
+    if (!m_probe && !m_qtTrayIsXEmbed) {
+        return; // only D-Bus hosts count here, and their watch calls checkTrayHost itself
+    }
+    if (!m_probe) {
+        // Asking Qt whether a tray is there costs an X round trip each time none is: once a second, that
+        // was a tenth of the program's time while it recorded with its window shown.
+        m_xembedWatch = std::make_unique<XEmbedTrayWatch>([this] { m_trayChanged->start(); });
+        if (m_xembedWatch->Watching()) {
+            return;
+        }
+        m_xembedWatch.reset();
+    }
+    m_trayPoll->start();
 }
 
 DWORD QtTrayPlatform::GetCommonControlsVersion() {

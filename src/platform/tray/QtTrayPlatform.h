@@ -27,6 +27,7 @@ namespace hourlink {
 class BalloonWindow;
 class DesktopNotifications;
 class StatusNotifierItem;
+class XEmbedTrayWatch;
 
 // The tray services on a Linux desktop through Qt.
 //
@@ -56,10 +57,11 @@ class StatusNotifierItem;
 // Qt keeps to XEmbed for good, which is what the QSystemTrayIcon here is for. When a D-Bus host is there,
 // Qt may have chosen D-Bus, and XEmbed trays stay unused for the life of the process.
 //
-// The D-Bus host is followed by its watcher's signals; an XEmbed tray is looked for every second once someone
-// registered "TaskbarCreated". When the host goes or is replaced, the icons are forgotten as the shell
-// forgets them; when one is there, the application window is told, and the icons are added again by their
-// owners. When no host comes back within kHostGraceMs, a main window hidden in the tray is shown minimised.
+// Once someone registered "TaskbarCreated", hosts are followed: the D-Bus host by its watcher's signals, an
+// XEmbed tray by what the X server tells of trays that start and end, or by a look every second where nothing
+// tells (and where a test replaces the question). When the host goes or is replaced, the icons are forgotten as the
+// shell forgets them; when one is there, the application window is told, and the icons are added again by their owners.
+// When no host comes back within kHostGraceMs, a main window hidden in the tray is shown minimised.
 //
 // An exception that a filter or window procedure lets out is handed to the error handler; none crosses into Qt.
 class QtTrayPlatform final : public QObject, public TrayPlatform {
@@ -136,6 +138,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Starts following XEmbed trays as they come and go.
+    void followXEmbedTrays();
     // The Qt objects are children of the platform; one that goes while it may be emitting is deleted later.
     struct TrayEntry {
         // One of the two, after the host's kind.
@@ -183,6 +187,9 @@ private:
 
     UINT m_taskbarCreated = 0;
     QTimer* m_trayPoll;
+    // Runs one look for a tray host after Qt has seen the X event that told of a change.
+    QTimer* m_trayChanged;
+    std::unique_ptr<XEmbedTrayWatch> m_xembedWatch;
     QTimer* m_hostGrace;
     QTimer* m_iconifyPoll;
     int m_iconifyTries = 0;
