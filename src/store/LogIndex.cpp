@@ -131,7 +131,9 @@ std::optional<double> LogIndex::SlideSum(const RecordFile& file, double lo, doub
     // same to both.
     double lost = 0.0;
     ForRecordsReaching(file, a, b, [&](const ConnectionRecord& record) {
-        lost += Contribution(record, a, hi) - Contribution(record, b, hi);
+        if (record.end > a && record.start < b) { // the others lose exactly nothing
+            lost += Contribution(record, a, hi) - Contribution(record, b, hi);
+        }
     });
     const double sum = lo > from->first.first ? from->second - lost : from->second + lost;
     if (!(lost < kExactTo && sum < kExactTo)) {

@@ -42,7 +42,7 @@ struct FileIdentity {
 // summary was built; our own appends keep it up to date.
 class LogIndex {
 public:
-    static constexpr std::int64_t kBlockRecords = 4096;
+    static constexpr std::int64_t kBlockRecords = 1024;
 
     // Forgets everything.
     void Reset();
