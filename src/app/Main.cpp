@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
 
@@ -408,7 +409,13 @@ void TMainForm::SetFormatSettings(const FormatSettings& format) {
 
 void TMainForm::SetStatus(const std::string& text) {
     LabelState->setText(QString::fromStdString(text));
-    LabelState->adjustSize();
+    // Measuring a text nobody sees was a tenth of the program's time in the tray: a hidden window's status
+    // line is sized when the window shows.
+    if (isVisible()) {
+        LabelState->adjustSize();
+    } else {
+        m_statusSizeStale = true;
+    }
 }
 
 void TMainForm::LiveUpdate() {
@@ -462,6 +469,14 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     // Closing the main window ends the program, whatever the action.
     event->accept();
     QCoreApplication::exit(0);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    if (m_statusSizeStale) {
+        m_statusSizeStale = false;
+        LabelState->adjustSize();
+    }
+    QWidget::showEvent(event);
 }
 
 void TMainForm::changeEvent(QEvent* event) {

@@ -129,6 +129,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -169,6 +170,8 @@ private:
     std::optional<DateTime> m_chartDate;
     bool m_created = false;
     bool m_endingSession = false;
+    // The status line got a text while the window was hidden and is sized to it when the window shows.
+    bool m_statusSizeStale = false;
 };
 
 } // namespace hourlink

@@ -201,6 +201,10 @@ TEST_F(MainFormTest, RecordingShowsItsTransitionsInTheStatusLine) {
     Tick(*form);
     EXPECT_EQ(form->LabelState->text(), "Remote Connection closed");
     EXPECT_EQ(fs::file_size(ConnectionLog::kFileName), 16u);
+    // Set while the window was hidden, the text gets its room when the window shows.
+    form->show();
+    EXPECT_EQ(form->LabelState->size(), form->LabelState->sizeHint());
+    EXPECT_GT(form->LabelState->width(), form->fontMetrics().horizontalAdvance(QStringLiteral("Recording...")));
 }
 
 TEST_F(MainFormTest, ClosingWhileIdleAsksNothing) {
