@@ -69,23 +69,6 @@ void BM_FullPaint(benchmark::State& state) {
 }
 BENCHMARK(BM_FullPaint)->Unit(benchmark::kMillisecond);
 
-// The same as the widget paints: background and frame from its cache.
-void BM_FullPaintCached(benchmark::State& state) {
-    App();
-    Week week;
-    QImage image(553, 297, QImage::Format_RGB32);
-    const QFont font = ChartFont();
-    BackgroundCache cache;
-    for (auto _ : state) {
-        week.bars->SetYValue(6, 4.1 + static_cast<double>(state.iterations() % 60) / 3600.0);
-        QPainter painter(&image);
-        PaintChart(painter, week.chart.Layout(), font, &cache);
-        painter.end();
-        benchmark::DoNotOptimize(image.constBits());
-    }
-}
-BENCHMARK(BM_FullPaintCached)->Unit(benchmark::kMillisecond);
-
 // The whole picture at ratio 2, as a dense screen gets it after a resize or a change of screen.
 void BM_FullPaintRatio2(benchmark::State& state) {
     App();

@@ -51,9 +51,12 @@ private:
     bool m_scaled;
 };
 
-void FillRects(QPainter& painter, const std::vector<ColorRect>& rects) {
+// Fills the rects; with `within`, only those that reach it.
+void FillRects(QPainter& painter, const std::vector<ColorRect>& rects, const QRect* within = nullptr) {
     for (const ColorRect& r : rects) {
-        painter.fillRect(r.rect, r.color);
+        if (within == nullptr || within->intersects(r.rect)) {
+            painter.fillRect(r.rect, r.color);
+        }
     }
 }
 
@@ -178,23 +181,7 @@ int QtChartFontMetrics::textWidth(const std::string& text) const {
     return width;
 }
 
-const QImage& BackgroundCache::For(const ChartLayout& layout, QSize deviceSize, qreal ratio) {
-    if (m_image.size() != deviceSize || m_image.devicePixelRatio() != ratio || m_background != layout.background ||
-        m_frame != layout.frame) {
-        m_image = QImage(deviceSize, QImage::Format_RGB32);
-        m_image.setDevicePixelRatio(ratio);
-        m_image.fill(Qt::black);
-        QPainter painter(&m_image);
-        FillRects(painter, layout.background);
-        FillRects(painter, layout.frame);
-        m_background = layout.background;
-        m_frame = layout.frame;
-    }
-    return m_image;
-}
-
-void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font, BackgroundCache* cache,
-                const QRegion* only) {
+void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font, const QRegion* only) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(font);
@@ -203,15 +190,10 @@ void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font,
         painter.setClipRegion(*only);
     }
 
-    QPaintDevice* device = painter.device();
-    const qreal ratio = device != nullptr ? device->devicePixelRatioF() : 1.0;
-    // At a fractional ratio the copy would be resampled; there the bands are drawn each time.
-    if (cache != nullptr && device != nullptr && ratio == std::floor(ratio)) {
-        painter.drawImage(0, 0, cache->For(layout, DeviceSize(layout.size, ratio), ratio));
-    } else {
-        FillRects(painter, layout.background);
-        FillRects(painter, layout.frame);
-    }
+    // A repaint of a small region draws only the few bands of the background that reach it.
+    const QRect reach = only != nullptr ? only->boundingRect() : QRect();
+    FillRects(painter, layout.background, only != nullptr ? &reach : nullptr);
+    FillRects(painter, layout.frame, only != nullptr ? &reach : nullptr);
     for (const TextItem& t : layout.title) {
         if (pens.Wanted(Bounds(t))) {
             DrawText(painter, t);
@@ -285,12 +267,16 @@ QRegion ChartCanvas::Update(ChartLayout layout, qreal ratio, const QFont& font) 
     if (whole) {
         m_image = QImage(DeviceSize(layout.size, ratio), QImage::Format_RGB32);
         m_image.setDevicePixelRatio(ratio);
-        m_image.fill(Qt::black); // a fractional ratio leaves part of the last device row and column uncovered
+        // The background covers every device pixel at a whole ratio; a fractional one leaves part of the last
+        // device row and column uncovered.
+        if (ratio != std::floor(ratio)) {
+            m_image.fill(Qt::black);
+        }
     }
     const QRegion changed = whole ? QRegion(QRect(QPoint(0, 0), layout.size)) : ChangedRegion(*m_last, layout);
     if (!changed.isEmpty()) {
         QPainter painter(&m_image);
-        PaintChart(painter, layout, font, &m_background, whole ? nullptr : &changed);
+        PaintChart(painter, layout, font, whole ? nullptr : &changed);
     }
     m_last = std::move(layout);
     return changed;

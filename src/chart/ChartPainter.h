@@ -34,23 +34,10 @@ private:
 // Device pixels of a picture of `logical` size at a device pixel ratio; a pixel partly covered is kept.
 [[nodiscard]] QSize DeviceSize(QSize logical, qreal ratio);
 
-// The panel's background and frame, which depend only on its size, drawn once and reused.
-class BackgroundCache {
-public:
-    [[nodiscard]] const QImage& For(const ChartLayout& layout, QSize deviceSize, qreal ratio);
-
-private:
-    QImage m_image;
-    std::vector<ColorRect> m_background;
-    std::vector<ColorRect> m_frame;
-};
-
 // Draws a computed layout, and nothing else: every position and colour comes from the layout, in logical
-// pixels; the painter's device pixel ratio decides the resolution. With a cache, the background and frame come
-// from it instead of being drawn band by band. With `only`, just that region (logical pixels) is drawn anew
-// and the pixels outside it are left as they are.
-void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font, BackgroundCache* cache = nullptr,
-                const QRegion* only = nullptr);
+// pixels; the painter's device pixel ratio decides the resolution. With `only`, just that region (logical
+// pixels) is drawn anew and the pixels outside it are left as they are.
+void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font, const QRegion* only = nullptr);
 
 // The chart's picture kept from one paint to the next, so a change redraws only the pixels it touches.
 class ChartCanvas {
@@ -68,7 +55,6 @@ public:
 private:
     QImage m_image;
     std::optional<ChartLayout> m_last;
-    BackgroundCache m_background;
 };
 
 } // namespace hourlink
