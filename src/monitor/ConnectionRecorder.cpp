@@ -44,8 +44,11 @@ void ConnectionRecorder::Tick() {
             m_view.SetStatus(kRecordingText);
         }
         m_lastSeen = m_clock.Now();
-        m_todayTotal = TodayTime();
-        m_view.LiveUpdate();
+        {
+            const ConnectionLog::ReadScope reads(m_log);
+            m_todayTotal = TodayTime();
+            m_view.LiveUpdate();
+        }
         Checkpoint();
     } else if (m_recording) {
         EndConnection(m_clock.Now());

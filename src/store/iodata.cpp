@@ -104,8 +104,14 @@ DateTime ConnectionLog::DayConnectedTime(DateTime day, DateTime offset) {
     return ConnectedTimes({TimeWindow{day + offset, day + 1.0}}).front();
 }
 
+ConnectionLog::ReadScope::~ReadScope() {
+    if (--m_log.m_readScopes == 0) {
+        m_log.m_scopedFile.reset();
+    }
+}
+
 std::vector<DateTime> ConnectionLog::ConnectedTimes(const std::vector<TimeWindow>& windows) {
-    if (!FileExists(kFileName)) {
+    if (!m_scopedFile && !FileExists(kFileName)) {
         return std::vector<DateTime>(windows.size(), 0.0);
     }
     std::vector<std::pair<double, double>> bounds;
@@ -113,11 +119,19 @@ std::vector<DateTime> ConnectionLog::ConnectedTimes(const std::vector<TimeWindow
     for (const TimeWindow& w : windows) {
         bounds.emplace_back(w.lo, w.hi);
     }
-    // Opened read-write like every use of the log, so a log we could not append to fails here already.
-    RecordFile file(kFileName, RecordFile::Mode::OpenExisting);
+    std::unique_ptr<RecordFile> opened;
+    if (!m_scopedFile) {
+        // Opened read-write like every use of the log, so a log we could not append to fails here already.
+        opened = std::make_unique<RecordFile>(kFileName, RecordFile::Mode::OpenExisting);
+    }
+    RecordFile& file = m_scopedFile ? *m_scopedFile : *opened;
     std::vector<DateTime> sums =
         m_index.ValidFor(IdentityOf(file)) ? m_index.Sums(file, bounds) : m_index.FullPass(file, bounds);
-    file.Close();
+    if (opened && m_readScopes > 0) {
+        m_scopedFile = std::move(opened);
+    } else if (opened) {
+        opened->Close();
+    }
     return sums;
 }
 

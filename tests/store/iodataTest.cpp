@@ -79,6 +79,34 @@ TEST_F(ConnectionLogTest, ConnectionAcrossMidnightCountsOnEachDay) {
     EXPECT_NEAR(m_log.DayConnectedTime(m_day, 0.0), kHour, kMillisecond);
 }
 
+// Descriptors of this process open on the log.
+int OpenLogDescriptors() {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const fs::path target = fs::read_symlink(entry.path(), error);
+        count += !error && target.filename() == ConnectionLog::kFileName ? 1 : 0;
+    }
+    return count;
+}
+
+// Inside a read scope the sums share one open of the log, and still see what was written between them.
+TEST_F(ConnectionLogTest, SumsInAReadScopeShareOneOpenAndSeeEachWrite) {
+    {
+        const ConnectionLog::ReadScope reads(m_log);
+        EXPECT_EQ(m_log.DayConnectedTime(m_day, 0.0), 0.0) << "no log yet";
+        m_log.SaveConnection(m_day + kHour, m_day + 2 * kHour);
+        EXPECT_NEAR(m_log.DayConnectedTime(m_day, 0.0), kHour, kMillisecond) << "a log that came since";
+        EXPECT_EQ(OpenLogDescriptors(), 1);
+        m_log.SaveConnection(m_day + 3 * kHour, m_day + 4 * kHour);
+        EXPECT_NEAR(m_log.ConnectedTimes({{m_day, m_day + 1.0}}).front(), 2 * kHour, kMillisecond);
+        EXPECT_EQ(OpenLogDescriptors(), 1);
+    }
+    EXPECT_EQ(OpenLogDescriptors(), 0);
+    EXPECT_NEAR(m_log.DayConnectedTime(m_day, 0.0), 2 * kHour, kMillisecond);
+    EXPECT_EQ(OpenLogDescriptors(), 0) << "outside a scope every sum closes what it opened";
+}
+
 TEST_F(ConnectionLogTest, WindowBoundsClipAndTouchingRecordsAddNothing) {
     const double offset = 10 * kHour;
     WriteLog({
