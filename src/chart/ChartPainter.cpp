@@ -51,11 +51,21 @@ private:
     bool m_scaled;
 };
 
-// Fills the rects; with `within`, only those that reach it.
-void FillRects(QPainter& painter, const std::vector<ColorRect>& rects, const QRect* within = nullptr) {
+void FillRects(QPainter& painter, const std::vector<ColorRect>& rects) {
     for (const ColorRect& r : rects) {
-        if (within == nullptr || within->intersects(r.rect)) {
-            painter.fillRect(r.rect, r.color);
+        painter.fillRect(r.rect, r.color);
+    }
+}
+
+// Fills the parts of the rects inside a region, rectangle by rectangle of the region, with no clip to work
+// through.
+void FillRectsIn(QPainter& painter, const std::vector<ColorRect>& rects, const QRegion& region) {
+    for (const QRect& part : region) {
+        for (const ColorRect& r : rects) {
+            const QRect piece = r.rect & part;
+            if (!piece.isEmpty()) {
+                painter.fillRect(piece, r.color);
+            }
         }
     }
 }
@@ -190,10 +200,14 @@ void PaintChart(QPainter& painter, const ChartLayout& layout, const QFont& font,
         painter.setClipRegion(*only);
     }
 
-    // A repaint of a small region draws only the few bands of the background that reach it.
-    const QRect reach = only != nullptr ? only->boundingRect() : QRect();
-    FillRects(painter, layout.background, only != nullptr ? &reach : nullptr);
-    FillRects(painter, layout.frame, only != nullptr ? &reach : nullptr);
+    // A repaint of a small region draws only the pieces of the background bands inside it.
+    if (only != nullptr) {
+        FillRectsIn(painter, layout.background, *only);
+        FillRectsIn(painter, layout.frame, *only);
+    } else {
+        FillRects(painter, layout.background);
+        FillRects(painter, layout.frame);
+    }
     for (const TextItem& t : layout.title) {
         if (pens.Wanted(Bounds(t))) {
             DrawText(painter, t);
