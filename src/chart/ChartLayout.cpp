@@ -413,10 +413,17 @@ std::vector<ValueLabel> LayoutBox(const ChartState& state, int boxTop, const Cha
     int top = 0;
     double step = kMinStep;
     std::vector<ValueLabel> labels;
+    bool labelled = false;
     auto placeValueLabels = [&] {
         top = std::min(boxTop + slices * slice, bottom - 1);
-        step = AxisStep(range.max - range.min, bottom - top, lineHeight);
-        labels = ValueLabels(range, step, state.format, metrics);
+        const double newStep = AxisStep(range.max - range.min, bottom - top, lineHeight);
+        // The rounds mostly keep the step, and with it the labels: formatting them again was a twentieth of a
+        // second's repaint.
+        if (!labelled || newStep != step) {
+            labels = ValueLabels(range, newStep, state.format, metrics);
+            labelled = true;
+        }
+        step = newStep;
     };
     for (int round = 0; round < 4; ++round) {
         placeValueLabels();
