@@ -413,8 +413,6 @@ void TMainForm::SetStatus(const std::string& text) {
     // line is sized when the window shows.
     if (isVisible()) {
         LabelState->adjustSize();
-    } else {
-        m_statusSizeStale = true;
     }
 }
 
@@ -472,10 +470,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
-    if (m_statusSizeStale) {
-        m_statusSizeStale = false;
-        LabelState->adjustSize();
-    }
+    LabelState->adjustSize();
     QWidget::showEvent(event);
 }
 

@@ -170,8 +170,6 @@ private:
     std::optional<DateTime> m_chartDate;
     bool m_created = false;
     bool m_endingSession = false;
-    // The status line got a text while the window was hidden and is sized to it when the window shows.
-    bool m_statusSizeStale = false;
 };
 
 } // namespace hourlink

@@ -24,6 +24,7 @@ QRect Padded(const QRect& rect, int dx, int dy) {
 QRect Bounds(const ColorRect& rect) {
     return Padded(rect.rect, kPenRoom, kPenRoom);
 }
+
 // Adds the old and new bounds of every position at which the two lists differ.
 template <class Item> void CompareInOrder(const std::vector<Item>& before, const std::vector<Item>& now, QRegion& out) {
     const std::size_t n = std::max(before.size(), now.size());
