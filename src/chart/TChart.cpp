@@ -69,7 +69,9 @@ QImage TChart::Render(qreal ratio) const {
 
 void TChart::Invalidate() {
     m_changed = true;
-    if (!m_refreshPosted) {
+    // A hidden chart is brought up to date by its first paint when shown again, so no change wakes the event
+    // loop while the window waits in the tray.
+    if (!m_refreshPosted && isVisible()) {
         m_refreshPosted = true;
         QMetaObject::invokeMethod(this, &TChart::Refresh, Qt::QueuedConnection);
     }
@@ -87,7 +89,7 @@ QRegion TChart::BringUpToDate() {
 void TChart::Refresh() {
     m_refreshPosted = false;
     if (!isVisible()) {
-        return; // laid out when it is shown again: a hidden chart costs nothing per change
+        return; // hidden after the change: laid out when it is shown again
     }
     const QRegion changed = BringUpToDate();
     if (!changed.isEmpty()) {

@@ -15,6 +15,7 @@ namespace {
 class PaintCounter final : public QObject {
 public:
     int paints = 0;
+    int calls = 0; // queued calls delivered to the chart
     QRegion painted;
 
 protected:
@@ -22,6 +23,8 @@ protected:
         if (event->type() == QEvent::Paint) {
             ++paints;
             painted += static_cast<QPaintEvent*>(event)->region();
+        } else if (event->type() == QEvent::MetaCall) {
+            ++calls;
         }
         return QObject::eventFilter(watched, event);
     }
@@ -108,9 +111,13 @@ TEST_F(ChartWidgetTest, ARebuildToTheSamePicturePaintsNothingAndATickOnlyWhatMov
 TEST_F(ChartWidgetTest, AHiddenChartLaysOutWhenShownAgain) {
     ShowAndSettle();
     chart.hide();
+    PaintCounter counter;
+    chart.installEventFilter(&counter);
     bars->SetYValue(6, 12.0);
+    line->SetYValue(6, 4.25);
     QCoreApplication::processEvents();
     EXPECT_NE(chart.Picture(), chart.Render(chart.devicePixelRatioF())) << "nothing drawn while hidden";
+    EXPECT_EQ(counter.calls, 0) << "changes to a hidden chart wake nothing";
     ShowAndSettle();
     EXPECT_EQ(chart.Picture(), chart.Render(chart.devicePixelRatioF()));
 }
