@@ -3,7 +3,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <net/if.h>
-#include <sstream>
 #include <string_view>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -51,11 +50,10 @@ unsigned ParseHex(std::string_view text) {
     return value;
 }
 
-// Splits a line into its blank-separated fields, keeping at most `max` of them.
-std::vector<std::string_view> Fields(std::string_view line, std::size_t max) {
-    std::vector<std::string_view> fields;
+// Calls `visit` for each blank-separated field of a line, the first `max` of them.
+template <class Visit> void ForEachField(std::string_view line, Visit visit, std::size_t max = std::string_view::npos) {
     std::size_t i = 0;
-    while (i < line.size() && fields.size() < max) {
+    for (std::size_t n = 0; i < line.size() && n < max;) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
             ++i;
         }
@@ -64,9 +62,17 @@ std::vector<std::string_view> Fields(std::string_view line, std::size_t max) {
             ++i;
         }
         if (i > start) {
-            fields.push_back(line.substr(start, i - start));
+            visit(line.substr(start, i - start));
+            ++n;
         }
     }
+}
+
+// The first `max` blank-separated fields of a line.
+std::vector<std::string_view> Fields(std::string_view line, std::size_t max) {
+    std::vector<std::string_view> fields;
+    ForEachField(
+        line, [&fields](std::string_view field) { fields.push_back(field); }, max);
     return fields;
 }
 
@@ -144,14 +150,9 @@ bool LinuxConnectionState::InterfaceRunning(const std::string& name) const {
 bool LinuxConnectionState::InternetGetConnectedState() {
     // The IPv6 table is read only when no IPv4 default route leads anywhere.
     auto anyRunning = [this](const std::string& names) {
-        std::istringstream list(names);
-        std::string name;
-        while (list >> name) {
-            if (InterfaceRunning(name)) {
-                return true;
-            }
-        }
-        return false;
+        bool running = false;
+        ForEachField(names, [&](std::string_view name) { running = running || InterfaceRunning(std::string(name)); });
+        return running;
     };
     return anyRunning(DefaultRouteInterface(ReadTable(m_routes, m_procNet + "/route"), {})) ||
            anyRunning(DefaultRouteInterface({}, ReadTable(m_ipv6Routes, m_procNet + "/ipv6_route")));
