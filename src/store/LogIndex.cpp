@@ -51,6 +51,7 @@ void LogIndex::Block::Add(const ConnectionRecord& record) {
 
 void LogIndex::Reset() {
     m_blocksRead = 0;
+    m_keptIndex = kNoBlock;
     m_identity.reset();
     m_blocks.clear();
     m_sums.clear();
@@ -91,16 +92,29 @@ std::vector<double> LogIndex::FullPass(RecordFile& file, const std::vector<std::
     return sums;
 }
 
+const std::vector<ConnectionRecord>& LogIndex::BlockRecords(const RecordFile& file, std::size_t b) {
+    if (m_keptIndex != b) {
+        m_keptIndex = kNoBlock; // until the read has succeeded
+        m_kept.resize(static_cast<std::size_t>(m_blocks[b].count));
+        file.ReadBlock(static_cast<std::int64_t>(b) * kBlockRecords, m_kept);
+        ++m_blocksRead;
+        m_keptIndex = b;
+    }
+    return m_kept;
+}
+
+void LogIndex::ForgetKeptBlock(std::size_t b) {
+    if (m_keptIndex == b) {
+        m_keptIndex = kNoBlock;
+    }
+}
+
 template <class Add> void LogIndex::ForRecordsReaching(const RecordFile& file, double lo, double hi, Add add) {
-    std::vector<ConnectionRecord> buffer;
     for (std::size_t b = 0; b < m_blocks.size(); ++b) {
         if (!m_blocks[b].MayReach(lo, hi)) {
             continue;
         }
-        buffer.resize(static_cast<std::size_t>(m_blocks[b].count));
-        file.ReadBlock(static_cast<std::int64_t>(b) * kBlockRecords, buffer);
-        ++m_blocksRead;
-        for (const ConnectionRecord& record : buffer) {
+        for (const ConnectionRecord& record : BlockRecords(file, b)) {
             add(record);
         }
     }
@@ -167,6 +181,7 @@ void LogIndex::Appended(const ConnectionRecord& record, const FileIdentity& iden
         m_blocks.emplace_back();
     }
     m_blocks.back().Add(record);
+    ForgetKeptBlock(m_blocks.size() - 1);
     // The new record comes last in file order, so adding its share last gives the full pass's sum.
     for (auto& [window, sum] : m_sums) {
         sum += Contribution(record, window.first, window.second);
@@ -183,6 +198,7 @@ void LogIndex::Rewritten(std::int64_t index, const ConnectionRecord& before, con
     }
     // A block's bounds may stay wider than its records: that only costs a read, never a wrong sum. Its
     // count stays, as the rewrite adds no record.
+    ForgetKeptBlock(block);
     Block& b = m_blocks[block];
     const std::int64_t count = b.count;
     b.Add(after);

@@ -80,6 +80,9 @@ private:
 
     // Calls `add` for each record of the blocks that may reach [lo, hi), in file order.
     template <class Add> void ForRecordsReaching(const RecordFile& file, double lo, double hi, Add add);
+    // The records of block `b`, read from the file unless it is the block read last.
+    [[nodiscard]] const std::vector<ConnectionRecord>& BlockRecords(const RecordFile& file, std::size_t b);
+    void ForgetKeptBlock(std::size_t b);
     [[nodiscard]] double SumOfWindow(const RecordFile& file, double lo, double hi);
     // The sum of [lo, hi) from a remembered sum of a window with the same end and another start, reading only
     // the records between the two starts; empty where that could differ from a full pass in the last bit.
@@ -89,6 +92,11 @@ private:
     std::vector<Block> m_blocks;
     std::map<std::pair<double, double>, double> m_sums;
     std::int64_t m_blocksRead = 0;
+    // The block read last, as the file holds it while the identity holds. The oldest day's start moves through
+    // one block for hours, so a tick finds its records here instead of reading and decoding them again.
+    static constexpr std::size_t kNoBlock = static_cast<std::size_t>(-1);
+    std::size_t m_keptIndex = kNoBlock;
+    std::vector<ConnectionRecord> m_kept;
 };
 
 } // namespace hourlink
