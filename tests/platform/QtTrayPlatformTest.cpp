@@ -355,6 +355,20 @@ TEST_F(QtTrayPlatformTest, WithoutANotificationServerOneBalloonWindowIsUpdatedIn
     EXPECT_EQ(platform.trayIcon(target, 4)->toolTip(), QStringLiteral("today time is 0:00:05"));
     EXPECT_TRUE(received.empty()) << "replacing the balloon raises no event";
 
+    // The same text of another kind changes only the picture beside it.
+    const QImage information = balloon->grab().toImage();
+    NotifyIconData warning = balloonRequest(icon, "01:25:44");
+    warning.dwInfoFlags = NIIF_WARNING;
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "")));
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, warning));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(balloon->layouts(), 3);
+    EXPECT_NE(balloon->grab().toImage(), information);
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "")));
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "01:25:44")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(balloon->grab().toImage(), information) << "back to the information picture";
+
     // A withdrawal on its own takes it away once the event is over.
     ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "")));
     EXPECT_TRUE(balloon->isVisible());

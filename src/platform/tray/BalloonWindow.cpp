@@ -78,25 +78,35 @@ void BalloonWindow::show(const BalloonRequest& balloon, Listener& listener) {
         previous->balloonClosed(BalloonClose::Closed);
     }
     m_listener = &listener;
-    if (!m_filled || balloon.title != m_shown.title || balloon.text != m_shown.text ||
-        (balloon.infoFlags & 0x3U) != (m_shown.infoFlags & 0x3U)) {
+    // Over the limit the text changes each second: only what changed is set again, and the window is
+    // measured and placed again only then.
+    const bool kindChanged = !m_filled || (balloon.infoFlags & 0x3U) != (m_shown.infoFlags & 0x3U);
+    const bool titleChanged = !m_filled || balloon.title != m_shown.title;
+    const bool textChanged = !m_filled || balloon.text != m_shown.text;
+    if (kindChanged) {
+        // Looking the picture up in the icon theme costs more than laying the window out.
         const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
         m_kind->setPixmap(style()
                               ->standardIcon(KindPixmap(balloon.infoFlags), nullptr, this)
                               .pixmap(size > 0 ? size : kKindIconSize));
         m_kind->setVisible(BalloonIconFor(balloon.infoFlags) != QSystemTrayIcon::NoIcon);
+    }
+    if (titleChanged) {
         m_title->setText(QString::fromStdString(balloon.title));
         m_title->setVisible(!balloon.title.empty());
+    }
+    if (textChanged) {
         m_text->setText(QString::fromStdString(balloon.text));
-        m_shown = balloon;
-        m_filled = true;
+    }
+    m_shown = balloon;
+    m_filled = true;
+    if (kindChanged || titleChanged || textChanged) {
         ++m_layouts;
         adjustSize();
         place();
     } else if (!isVisible()) {
         place();
     }
-    m_shown.timeoutMs = balloon.timeoutMs;
     m_timer->start(balloon.timeoutMs == 0 ? kDefaultTimeoutMs
                                           : static_cast<int>(std::min<UINT>(balloon.timeoutMs, 0x7FFFFFFF)));
     if (!isVisible()) {
