@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -374,6 +376,46 @@ TEST_F(QtTrayPlatformTest, WithoutANotificationServerOneBalloonWindowIsUpdatedIn
     EXPECT_TRUE(balloon->isVisible());
     EXPECT_TRUE(waitFor([&] { return !received.empty(); }));
     EXPECT_FALSE(balloon->isVisible());
+    EXPECT_EQ(codes(), (std::vector<UINT>{NIN_BALLOONHIDE}));
+}
+
+// Inside a running event loop the end of an event is when the loop is next about to wait: a balloon shown
+// again after its withdrawal is replaced, one withdrawn alone goes, and neither wakes the loop a second time.
+TEST_F(QtTrayPlatformTest, InARunningLoopABalloonIsReplacedOrWithdrawnWhenTheLoopWaits) {
+    const HWND target = recorder();
+    const NotifyIconData icon = request(target, 4);
+    ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_ADD, icon));
+    struct QueuedCalls final : QObject {
+        int count = 0;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            count += event->type() == QEvent::MetaCall ? 1 : 0;
+            return QObject::eventFilter(watched, event);
+        }
+    } queued;
+    platform.installEventFilter(&queued);
+    BalloonWindow* balloon = nullptr;
+    bool shownAfterItsEvents = false;
+    int queuedForTheReplacements = -1;
+    QEventLoop loop;
+    for (int second = 0; second < 3; ++second) {
+        QTimer::singleShot(10 * second, &loop, [&, second] {
+            ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "")));
+            ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, second == 2 ? "b" : "a")));
+        });
+    }
+    QTimer::singleShot(60, &loop, [&] {
+        balloon = platform.balloonWindow();
+        shownAfterItsEvents = balloon != nullptr && balloon->isVisible();
+        queuedForTheReplacements = queued.count;
+        ASSERT_TRUE(platform.Shell_NotifyIcon(NIM_MODIFY, balloonRequest(icon, "")));
+    });
+    QTimer::singleShot(120, &loop, &QEventLoop::quit);
+    loop.exec();
+    ASSERT_NE(balloon, nullptr);
+    EXPECT_TRUE(shownAfterItsEvents);
+    EXPECT_EQ(balloon->shownBalloon().text, "b");
+    EXPECT_EQ(queuedForTheReplacements, 0);
+    EXPECT_FALSE(balloon->isVisible()) << "withdrawn alone, it goes when its event is over";
     EXPECT_EQ(codes(), (std::vector<UINT>{NIN_BALLOONHIDE}));
 }
 

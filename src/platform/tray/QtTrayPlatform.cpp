@@ -1,5 +1,6 @@
 #include "platform/tray/QtTrayPlatform.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCoreApplication>
 #include <QCursor>
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QStyleHints>
+#include <QThread>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 
@@ -324,8 +326,7 @@ void QtTrayPlatform::applyBalloon(TrayEntry& entry, const NotifyIconData& data) 
         // Held to the end of this event: a show that follows within it makes this a replacement.
         if (!entry.balloon->withdrawalHeld()) {
             const IconKey key{data.hWnd, data.uID};
-            QMetaObject::invokeMethod(
-                this, [this, key] { endBalloonEvent(key); }, Qt::QueuedConnection);
+            atEndOfEvent([this, key] { endBalloonEvent(key); });
         }
         entry.balloon->withdraw();
         return;
@@ -343,6 +344,17 @@ void QtTrayPlatform::applyBalloon(TrayEntry& entry, const NotifyIconData& data) 
     BalloonRequest balloon{Windows1252ToUtf8(FieldText(data.szInfoTitle)), Windows1252ToUtf8(text), data.dwInfoFlags,
                            data.uTimeout};
     entry.balloon->show(balloon, static_cast<std::uint64_t>(m_clock.elapsed()));
+}
+
+void QtTrayPlatform::atEndOfEvent(std::function<void()> done) {
+    // A balloon over the limit is withdrawn and shown again every second: a queued call would wake the event
+    // loop a second time for each.
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread());
+    if (dispatcher != nullptr && thread()->loopLevel() > 0) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, std::move(done), Qt::SingleShotConnection);
+    } else {
+        QMetaObject::invokeMethod(this, std::move(done), Qt::QueuedConnection);
+    }
 }
 
 void QtTrayPlatform::endBalloonEvent(const IconKey& key) {

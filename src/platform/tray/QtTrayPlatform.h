@@ -164,6 +164,9 @@ private:
     [[nodiscard]] BalloonSink& balloonSink();
     [[nodiscard]] DesktopNotifications& notifications();
     void endBalloonEvent(const IconKey& key);
+    // Runs `done` once the event being handled is over: when the running event loop is next about to wait,
+    // which wakes nothing, or else as a queued call.
+    void atEndOfEvent(std::function<void()> done);
     [[nodiscard]] TrayHost currentHost() const;
     void addXEmbedIcon(TrayEntry& entry, const IconKey& key);
     [[nodiscard]] bool addStatusNotifierItem(TrayEntry& entry, const IconKey& key, const NotifyIconData& data);
