@@ -23,14 +23,16 @@ constexpr std::size_t kMaxTableBytes = (1u << 20) + 4096;
 
 // Reads a routing table whole from the start, keeping it open between calls: opening a /proc file costs
 // the kernel a lookup and a new inode each time, while a read from the start gives its current contents.
-// Empty when it cannot be opened; what was read before a failing read, and then it is opened anew next time.
-std::string ReadTable(FileDescriptor& file, const std::string& path) {
+// Empty when it cannot be opened (a kernel without IPv6 has no such table). After a failing read, what was
+// read before it, with `failed` set; the file is then opened anew next time.
+std::string ReadTable(FileDescriptor& file, const std::string& path, bool& failed) {
     if (!file.Valid()) {
         file = OpenFile(path, O_RDONLY);
     }
     std::string text;
     if (file.Valid() && (::lseek(file.Get(), 0, SEEK_SET) != 0 || ReadToEnd(file.Get(), text, kMaxTableBytes) != 0)) {
         file = FileDescriptor();
+        failed = true;
     }
     return text;
 }
@@ -90,6 +92,10 @@ template <class Visit> void ForEachLine(std::string_view text, Visit visit) {
 
 } // namespace
 
+LinuxConnectionState::LinuxConnectionState() : LinuxConnectionState("/proc/net") {
+    m_watch = std::make_unique<RouteChangeWatch>();
+}
+
 LinuxConnectionState::LinuxConnectionState(std::string procNet)
     : m_procNet(std::move(procNet)), m_socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
 
@@ -148,14 +154,27 @@ bool LinuxConnectionState::InterfaceRunning(const std::string& name) const {
 }
 
 bool LinuxConnectionState::InternetGetConnectedState() {
+    // Told of the changes first, so that one during the reading is read again next time.
+    const bool changed = m_watch == nullptr || m_watch->Changed();
+    if (!changed && m_lastAnswer.has_value()) {
+        return *m_lastAnswer;
+    }
+    bool failed = false;
+    const bool connected = ReadState(failed);
+    // An answer from a failed read is not kept: the next call reads again.
+    m_lastAnswer = failed ? std::nullopt : std::optional<bool>(connected);
+    return connected;
+}
+
+bool LinuxConnectionState::ReadState(bool& failed) {
     // The IPv6 table is read only when no IPv4 default route leads anywhere.
     auto anyRunning = [this](const std::string& names) {
         bool running = false;
         ForEachField(names, [&](std::string_view name) { running = running || InterfaceRunning(std::string(name)); });
         return running;
     };
-    return anyRunning(DefaultRouteInterface(ReadTable(m_routes, m_procNet + "/route"), {})) ||
-           anyRunning(DefaultRouteInterface({}, ReadTable(m_ipv6Routes, m_procNet + "/ipv6_route")));
+    return anyRunning(DefaultRouteInterface(ReadTable(m_routes, m_procNet + "/route", failed), {})) ||
+           anyRunning(DefaultRouteInterface({}, ReadTable(m_ipv6Routes, m_procNet + "/ipv6_route", failed)));
 }
 
 } // namespace hourlink

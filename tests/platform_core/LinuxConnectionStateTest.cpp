@@ -1,14 +1,23 @@
 #include "platform/LinuxConnectionState.h"
 
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <net/if.h>
 #include <optional>
+#include <sched.h>
 #include <set>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/RouteChangeWatch.h"
 #include "support/TempDir.h"
 
 namespace hourlink {
@@ -150,6 +159,82 @@ TEST_F(KernelInterfaceQuery, AnInterfaceTheKernelDoesNotKnowIsNoConnection) {
     std::ofstream(m_dir.Path() / "ipv6_route") << V6Default("hlnone0");
     LinuxConnectionState state(m_dir.Path().string());
     EXPECT_FALSE(state.InternetGetConnectedState());
+}
+
+// --- The program's own reader, in a network namespace of the test's own ---------------------------------
+
+// Moves the test into a new, empty network namespace and back when it ends. Needs root, as the suite has
+// wherever it installs its packages.
+class OwnNetworkNamespace : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "a network namespace of its own needs root";
+        }
+        m_original = FileDescriptor(::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC));
+        ASSERT_TRUE(m_original.Valid()) << std::strerror(errno);
+        ASSERT_EQ(::unshare(CLONE_NEWNET), 0) << std::strerror(errno);
+    }
+    void TearDown() override {
+        if (m_original.Valid()) {
+            EXPECT_EQ(::setns(m_original.Get(), CLONE_NEWNET), 0) << std::strerror(errno);
+        }
+    }
+    static void Run(const std::string& command) {
+        ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+    }
+
+    FileDescriptor m_original;
+};
+
+TEST_F(OwnNetworkNamespace, TheKernelsChangesOfRoutesAndLinksAreTold) {
+    RouteChangeWatch watch;
+    ASSERT_TRUE(watch.Listening());
+    EXPECT_FALSE(watch.Changed());
+    Run("ip link add v0 type veth peer name v1");
+    EXPECT_TRUE(watch.Changed());
+    EXPECT_FALSE(watch.Changed()) << "each change is told once";
+    Run("ip link set v0 up");
+    Run("ip link set v1 up");
+    EXPECT_TRUE(watch.Changed());
+    (void)watch.Changed();
+    Run("ip route add default dev v0");
+    EXPECT_TRUE(watch.Changed());
+    Run("ip -6 route add default dev v0");
+    EXPECT_TRUE(watch.Changed());
+}
+
+// The answer is kept between changes; after each change it must be what a reader that reads every time gives.
+TEST_F(OwnNetworkNamespace, TheKeptAnswerFollowsRoutesAndCarrier) {
+    LinuxConnectionState kept;
+    const auto reaches = [&kept](bool expected) {
+        // The kernel passes a change of carrier on with a delay of up to a second.
+        for (int i = 0; i < 300; ++i) {
+            if (kept.InternetGetConnectedState() == expected &&
+                LinuxConnectionState("/proc/net").InternetGetConnectedState() == expected) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    EXPECT_TRUE(reaches(false));
+    Run("ip link add v0 type veth peer name v1");
+    Run("ip link set v0 up");
+    Run("ip route add default dev v0");
+    EXPECT_TRUE(reaches(false)) << "a route through an interface without carrier";
+    Run("ip link set v1 up");
+    EXPECT_TRUE(reaches(true)) << "the carrier came";
+    Run("ip link set v1 down");
+    EXPECT_TRUE(reaches(false)) << "the carrier went";
+    Run("ip link set v1 up");
+    EXPECT_TRUE(reaches(true)) << "the carrier came back";
+    Run("ip route del default dev v0");
+    EXPECT_TRUE(reaches(false)) << "the IPv4 route went";
+    Run("ip -6 route add default dev v0");
+    EXPECT_TRUE(reaches(true)) << "an IPv6 route came";
+    Run("ip link del v0");
+    EXPECT_TRUE(reaches(false)) << "the interface went";
 }
 
 } // namespace
