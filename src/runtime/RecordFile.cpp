@@ -61,17 +61,34 @@ std::int64_t ReadAt(int fd, unsigned char* buffer, std::int64_t size, std::int64
 
 } // namespace
 
-RecordFile::RecordFile(const std::string& name, Mode mode) {
-    int flags = O_RDWR;
-    if (mode == Mode::CreateOrTruncate) {
-        flags |= O_CREAT | O_TRUNC;
-    } else if (mode == Mode::ReadOnly) {
-        flags = O_RDONLY;
+int RecordFile::OpenFlags(Mode mode) {
+    switch (mode) {
+    case Mode::CreateOrTruncate:
+        return O_RDWR | O_CREAT | O_TRUNC;
+    case Mode::ReadOnly:
+        return O_RDONLY;
+    case Mode::OpenExisting:
+        break;
     }
-    m_file = OpenFile(name, flags, 0666);
+    return O_RDWR;
+}
+
+RecordFile::RecordFile(const std::string& name, Mode mode) : m_file(OpenFile(name, OpenFlags(mode), 0666)) {
     if (!m_file.Valid()) {
         Fail(mode == Mode::CreateOrTruncate ? IoOperation::Create : IoOperation::OpenExisting, errno);
     }
+}
+
+std::unique_ptr<RecordFile> RecordFile::OpenIfPresent(const std::string& name, Mode mode) {
+    FileDescriptor file = OpenFile(name, OpenFlags(mode), 0666);
+    if (!file.Valid()) {
+        const int err = errno;
+        if (!FileExists(name)) {
+            return nullptr;
+        }
+        Fail(mode == Mode::CreateOrTruncate ? IoOperation::Create : IoOperation::OpenExisting, err);
+    }
+    return std::unique_ptr<RecordFile>(new RecordFile(std::move(file)));
 }
 
 RecordFile::~RecordFile() = default;

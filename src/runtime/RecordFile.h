@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "runtime/DateTime.h"
 #include "runtime/PosixFile.h"
@@ -31,6 +33,9 @@ public:
     };
 
     RecordFile(const std::string& name, Mode mode);
+    // The same, but nothing where the open fails and no file of that name exists: one call where asking
+    // first whether the file exists would cost a second look-up of its name.
+    [[nodiscard]] static std::unique_ptr<RecordFile> OpenIfPresent(const std::string& name, Mode mode);
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
@@ -67,6 +72,9 @@ public:
     [[nodiscard]] int Descriptor() const { return m_file.Get(); }
 
 private:
+    explicit RecordFile(FileDescriptor file) : m_file(std::move(file)) {}
+    [[nodiscard]] static int OpenFlags(Mode mode);
+
     FileDescriptor m_file;
     std::int64_t m_position = 0;
 };

@@ -111,18 +111,18 @@ ConnectionLog::ReadScope::~ReadScope() {
 }
 
 std::vector<DateTime> ConnectionLog::ConnectedTimes(const std::vector<TimeWindow>& windows) {
-    if (!m_scopedFile && !FileExists(kFileName)) {
-        return std::vector<DateTime>(windows.size(), 0.0);
+    std::unique_ptr<RecordFile> opened;
+    if (!m_scopedFile) {
+        // Opened read-write like every use of the log, so a log we could not append to fails here already.
+        opened = RecordFile::OpenIfPresent(kFileName, RecordFile::Mode::OpenExisting);
+        if (!opened) {
+            return std::vector<DateTime>(windows.size(), 0.0);
+        }
     }
     std::vector<std::pair<double, double>> bounds;
     bounds.reserve(windows.size());
     for (const TimeWindow& w : windows) {
         bounds.emplace_back(w.lo, w.hi);
-    }
-    std::unique_ptr<RecordFile> opened;
-    if (!m_scopedFile) {
-        // Opened read-write like every use of the log, so a log we could not append to fails here already.
-        opened = std::make_unique<RecordFile>(kFileName, RecordFile::Mode::OpenExisting);
     }
     RecordFile& file = m_scopedFile ? *m_scopedFile : *opened;
     std::vector<DateTime> sums =

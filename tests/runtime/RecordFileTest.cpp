@@ -28,6 +28,16 @@ TEST_F(RecordFileTest, OpeningAMissingFileIsFileNotFound) {
     EXPECT_EQ(CodeOf([] { RecordFile f("absent.dat", RecordFile::Mode::OpenExisting); }), IoCode::FileNotFound);
     EXPECT_EQ(CodeOf([] { RecordFile f("no/such/folder.dat", RecordFile::Mode::CreateOrTruncate); }),
               IoCode::InvalidFilename);
+
+    // Asked only if present, a missing file is nothing; one that is there but cannot be opened still fails.
+    EXPECT_EQ(RecordFile::OpenIfPresent("absent.dat", RecordFile::Mode::OpenExisting), nullptr);
+    EXPECT_EQ(RecordFile::OpenIfPresent("no/such/folder.dat", RecordFile::Mode::OpenExisting), nullptr);
+    fs::create_directory("folder.dat");
+    EXPECT_NE(CodeOf([] { (void)RecordFile::OpenIfPresent("folder.dat", RecordFile::Mode::OpenExisting); }), 0);
+    RecordFile("present.dat", RecordFile::Mode::CreateOrTruncate).Write(ConnectionRecord{46000.25, 46000.5});
+    const auto present = RecordFile::OpenIfPresent("present.dat", RecordFile::Mode::OpenExisting);
+    ASSERT_NE(present, nullptr);
+    EXPECT_EQ(present->RecordCount(), 1);
 }
 
 TEST_F(RecordFileTest, BlockReadsDeliverEveryWholeRecordBeforeFailingOnATrailingPiece) {
