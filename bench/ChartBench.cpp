@@ -11,6 +11,7 @@
 #include "chart/ChartPainter.h"
 #include "chart/TChart.h"
 #include "platform/XcbImages.h"
+#include "platform/tray/BalloonWindow.h"
 #include "stats/ChartView.h"
 
 namespace {
@@ -115,5 +116,27 @@ void BM_LayoutOnly(benchmark::State& state) {
 BENCHMARK(BM_LayoutOnly)->Unit(benchmark::kMicrosecond);
 
 } // namespace
+
+// The limit's balloon while the average grows: its text changes every few seconds, and each change is set,
+// measured, placed and painted in the shown window.
+void BM_BalloonTextChange(benchmark::State& state) {
+    App();
+    struct Quiet final : BalloonSink::Listener {
+        void balloonClosed(BalloonClose) override {}
+        void balloonClicked() override {}
+    } listener;
+    BalloonWindow window;
+    window.setAnchor(QRect(1200, 780, 22, 22));
+    BalloonRequest balloon{"La media connessioni \xC3\xA8 superiore al limite AUP:", "1:25:43", NIIF_INFO, 10000};
+    window.show(balloon, listener);
+    QCoreApplication::processEvents();
+    int second = 0;
+    for (auto _ : state) {
+        balloon.text = "1:25:" + std::to_string(10 + second++ % 50);
+        window.show(balloon, listener);
+        QCoreApplication::processEvents(); // the paint of the changed text, flushed
+    }
+}
+BENCHMARK(BM_BalloonTextChange)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();
