@@ -5,8 +5,6 @@
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
 
-#include <array>
-
 namespace hourlink {
 
 RouteChangeWatch::RouteChangeWatch()
@@ -28,11 +26,13 @@ bool RouteChangeWatch::Changed() {
         return true;
     }
     bool changed = false;
-    std::array<char, 8192> buffer{};
+    // What changed does not matter, only that something did: each notification is taken whole but none of it
+    // is copied out.
+    char ignored = 0;
     for (;;) {
-        const ssize_t got = ::recv(m_socket.Get(), buffer.data(), buffer.size(), MSG_TRUNC);
+        const ssize_t got = ::recv(m_socket.Get(), &ignored, sizeof ignored, MSG_TRUNC);
         if (got >= 0) {
-            changed = true; // what changed does not matter: the routes are read again whole
+            changed = true;
             continue;
         }
         if (errno == EINTR) {
