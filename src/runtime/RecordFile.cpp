@@ -75,8 +75,12 @@ int RecordFile::OpenFlags(Mode mode) {
 
 RecordFile::RecordFile(const std::string& name, Mode mode) : m_file(OpenFile(name, OpenFlags(mode), 0666)) {
     if (!m_file.Valid()) {
-        Fail(mode == Mode::CreateOrTruncate ? IoOperation::Create : IoOperation::OpenExisting, errno);
+        FailToOpen(mode, errno);
     }
+}
+
+void RecordFile::FailToOpen(Mode mode, int err) {
+    Fail(mode == Mode::CreateOrTruncate ? IoOperation::Create : IoOperation::OpenExisting, err);
 }
 
 std::unique_ptr<RecordFile> RecordFile::OpenIfPresent(const std::string& name, Mode mode) {
@@ -86,7 +90,7 @@ std::unique_ptr<RecordFile> RecordFile::OpenIfPresent(const std::string& name, M
         if (!FileExists(name)) {
             return nullptr;
         }
-        Fail(mode == Mode::CreateOrTruncate ? IoOperation::Create : IoOperation::OpenExisting, err);
+        FailToOpen(mode, err);
     }
     return std::unique_ptr<RecordFile>(new RecordFile(std::move(file)));
 }

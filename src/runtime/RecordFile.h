@@ -74,6 +74,7 @@ public:
 private:
     explicit RecordFile(FileDescriptor file) : m_file(std::move(file)) {}
     [[nodiscard]] static int OpenFlags(Mode mode);
+    [[noreturn]] static void FailToOpen(Mode mode, int err);
 
     FileDescriptor m_file;
     std::int64_t m_position = 0;
